@@ -1,0 +1,40 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "executor/cmd/kest_cmd.h"
+#include "executor/export.h"
+
+// Locked queue of owned list packets with a running byte total. packFrame moves whole
+// packets from the front into one frame.
+class EXECUTOR_API KestCmdList {
+public:
+    KestCmdList();
+    virtual ~KestCmdList();
+
+    KestCmdList(const KestCmdList&) = delete;
+    KestCmdList& operator=(const KestCmdList&) = delete;
+
+    // Appends the packet and takes ownership; returns the new byte total.
+    uint32_t push(KestCmd* cmd);
+    // Throws std::out_of_range("invalid vector<T> subscript") for an index not below size().
+    KestCmd* at(int32_t index);
+    int32_t size();
+    uint32_t totalBytes();
+    // Packs as many whole packets as fit in maxLen into a new[]-allocated frame of at least 12
+    // bytes (zero padded); the caller delete[]s it. Null when the list is empty; *outLen is then
+    // left untouched.
+    uint8_t* packFrame(uint32_t* outLen, uint32_t maxLen);
+    // The same, also telling how many packets went into the frame (0 when only padding did).
+    uint8_t* packFrame(uint32_t* outLen, uint32_t maxLen, uint32_t* packedCount);
+    // Destroys every queued packet.
+    void clear();
+
+private:
+    std::mutex m_mutex;
+    std::vector<KestCmd*> m_cmds;
+    std::atomic<uint32_t> m_totalBytes;  // read without the lock by totalBytes()
+};

@@ -1,0 +1,81 @@
+#include "executor/cmd/kest_cmd_list.h"
+
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+// Frames are never shorter than this; the bytes behind the packets are zero.
+constexpr uint32_t kMinFrameLen = 12;
+
+}  // namespace
+
+KestCmdList::KestCmdList() : m_totalBytes(0) {}
+
+KestCmdList::~KestCmdList() { clear(); }
+
+uint32_t KestCmdList::push(KestCmd* cmd) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (cmd == nullptr) return m_totalBytes;
+    m_cmds.push_back(cmd);
+    m_totalBytes += cmd->m_len;
+    return m_totalBytes;
+}
+
+KestCmd* KestCmdList::at(int32_t index) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index < 0 || static_cast<size_t>(index) >= m_cmds.size()) {
+        throw std::out_of_range("invalid vector<T> subscript");
+    }
+    return m_cmds[static_cast<size_t>(index)];
+}
+
+int32_t KestCmdList::size() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int32_t>(m_cmds.size());
+}
+
+uint32_t KestCmdList::totalBytes() { return m_totalBytes; }
+
+uint8_t* KestCmdList::packFrame(uint32_t* outLen, uint32_t maxLen) { return packFrame(outLen, maxLen, nullptr); }
+
+uint8_t* KestCmdList::packFrame(uint32_t* outLen, uint32_t maxLen, uint32_t* packedCount) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (packedCount != nullptr) *packedCount = 0;
+    if (m_cmds.empty() || outLen == nullptr) return nullptr;
+
+    // Whole packets from the front, in order; the first one that does not fit ends the frame.
+    uint32_t length = 0;
+    size_t count = 0;
+    for (const KestCmd* cmd : m_cmds) {
+        if (static_cast<uint64_t>(length) + cmd->m_len > maxLen) break;
+        length += cmd->m_len;
+        ++count;
+    }
+    *outLen = length < kMinFrameLen ? kMinFrameLen : length;
+
+    // One spare byte that is never counted or sent.
+    uint8_t* frame = new (std::nothrow) uint8_t[*outLen + 1]();
+    if (frame == nullptr) return nullptr;
+
+    uint8_t* out = frame;
+    for (size_t i = 0; i < count; ++i) {
+        KestCmd* cmd = m_cmds[i];
+        if (cmd->m_data != nullptr) std::memcpy(out, cmd->m_data, cmd->m_len);
+        out += cmd->m_len;
+        m_totalBytes -= cmd->m_len;
+        delete cmd;
+    }
+    m_cmds.erase(m_cmds.begin(), m_cmds.begin() + static_cast<std::ptrdiff_t>(count));
+    if (m_cmds.empty()) std::vector<KestCmd*>().swap(m_cmds);
+    if (packedCount != nullptr) *packedCount = static_cast<uint32_t>(count);
+    return frame;
+}
+
+void KestCmdList::clear() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (KestCmd* cmd : m_cmds) delete cmd;
+    std::vector<KestCmd*>().swap(m_cmds);
+    m_totalBytes = 0;
+}

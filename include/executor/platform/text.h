@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "executor/export.h"
+
+namespace utils {
+
+// printf into a std::string.
+EXECUTOR_API std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// sscanf on a NUL-terminated string; returns the number of fields assigned (EOF on empty input).
+EXECUTOR_API int sscanf(const char* text, const char* fmt, ...) __attribute__((format(scanf, 2, 3)));
+
+}  // namespace utils

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+
+#include "executor/core/executor.h"
+#include "executor/proto7/executor7.h"
+#include "support/fake_transfer.h"
+#include "support/recorders.h"
+
+// Opcodes the tests script answers for.
+namespace test_op {
+constexpr uint16_t kDevState7 = 0xAA05;
+constexpr uint16_t kDevExtState7 = 0xAA07;
+constexpr uint16_t kBoardMode7 = 0xFFF1;
+constexpr uint16_t kRunState7 = 0xAA10;
+constexpr uint16_t kBind = 0xF0FA;
+}  // namespace test_op
+
+// An executor on a fake transport, with pauses and log lines recorded.
+struct Harness {
+    explicit Harness(BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7)
+        : executor(Executor::create(BOARD_TYPE_PROTOCOL7, protocol)) {
+        executor->setTransfer(&transfer);
+    }
+
+    Executor7& e7() { return dynamic_cast<Executor7&>(*executor); }
+
+    // A protocol 7 board that runs its application, has room and is idle.
+    void healthyBoard7() {
+        transfer.answer(test_op::kBoardMode7, replyWith(4, {{2, 0x04}}));
+        transfer.answer(test_op::kDevState7, stateReply7(4095, true));
+    }
+
+    // Connects on the transport as it is scripted; returns the init result.
+    SdkError connect(bool goOnline = false, bool moveToCenter = false) {
+        return executor->init(devPar, goOnline, moveToCenter);
+    }
+
+    // Healthy board, connected, marking started: list commands now reach the board.
+    void running7() {
+        healthyBoard7();
+        ASSERT_EQ(connect(), SDK_OK);
+        ASSERT_TRUE(executor->setRun());
+        transfer.exchanges.clear();
+        transfer.calls.clear();
+        sleeps.pauses.clear();
+    }
+
+    LogRecorder log;
+    SleepRecorder sleeps;
+    FakeTransfer transfer;
+    DevPar devPar;
+    std::unique_ptr<Executor> executor;
+};

@@ -42,15 +42,15 @@ inline uint32_t get24be(const uint8_t* p) {
 }
 
 inline uint32_t get32be(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-           static_cast<uint32_t>(p[2]) << 8 | p[3];
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+           p[3];
 }
 
 inline uint16_t get16le(const uint8_t* p) { return static_cast<uint16_t>(p[1] << 8 | p[0]); }
 
 inline uint32_t get32le(const uint8_t* p) {
-    return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[1]) << 8 | p[0];
+    return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 |
+           p[0];
 }
 
 }  // namespace wire

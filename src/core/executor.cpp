@@ -4,8 +4,8 @@
 
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
-#include "proto5/executor5.h"
 #include "executor/proto7/executor7.h"
+#include "proto5/executor5.h"
 
 namespace {
 

@@ -63,7 +63,9 @@ SdkError Executor::init(const DevPar& par, bool goOnline, bool moveToCenter) {
     m_mopaState = 0;
 
     if (!running) {
-        Logger(Logger::kError, kLogTag).write(L"板卡异常,初始化时仍然处于工厂模式 uMode=").write(static_cast<int>(mode));
+        Logger(Logger::kError, kLogTag)
+            .write(L"板卡异常,初始化时仍然处于工厂模式 uMode=")
+            .write(static_cast<int>(mode));
         setValid(false);
         return isEnable() ? SDK_OK : SDK_NOT_ENABLED;
     }

@@ -9,10 +9,10 @@ void Executor::sendCO2PreionFPS(const LaserParam& /*laser*/, float /*frequency*/
 void Executor::sendAPSignal(bool /*on*/) {}
 void Executor::sendPRRSignal(LaserType /*type*/, float /*frequency*/, double /*factor*/) {}
 void Executor::sendSpiPower(uint16_t /*a*/, uint16_t /*b*/, uint8_t /*c*/, uint8_t /*d*/, bool /*e*/) {}
-void Executor::sendPWMSignal(const LaserParam& /*laser*/, double /*frequency*/, double /*pulseWidth*/,
-                             bool /*option*/, bool /*flag*/) {}
-void Executor::sendPWM2Signal(const LaserParam& /*laser*/, double /*frequency*/, double /*pulseWidth*/,
-                              bool /*option*/, bool /*flag*/) {}
+void Executor::sendPWMSignal(const LaserParam& /*laser*/, double /*frequency*/, double /*pulseWidth*/, bool /*option*/,
+                             bool /*flag*/) {}
+void Executor::sendPWM2Signal(const LaserParam& /*laser*/, double /*frequency*/, double /*pulseWidth*/, bool /*option*/,
+                              bool /*flag*/) {}
 void Executor::sendDA2Signal(uint16_t /*level*/, bool /*first*/, bool /*second*/) {}
 bool Executor::setSPIMode(uint8_t /*mode*/) { return true; }
 void Executor::sendLaserEffectTime(uint16_t /*time*/) {}

@@ -27,14 +27,14 @@ uint32_t Executor::gotoPositionRel(const TarnParam& /*lens*/, Point2dConcept<dou
     return 0;
 }
 
-uint32_t Executor::linetoPositionAbs(const TarnParam& /*lens*/, Point2dConcept<double> /*target*/,
-                                     uint16_t /*steps*/, uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
+uint32_t Executor::linetoPositionAbs(const TarnParam& /*lens*/, Point2dConcept<double> /*target*/, uint16_t /*steps*/,
+                                     uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
     logUnavailable("Executor::linetoPositionAbs");
     return 0;
 }
 
-uint32_t Executor::linetoPositionRel(const TarnParam& /*lens*/, Point2dConcept<double> /*offset*/,
-                                     uint16_t /*steps*/, uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
+uint32_t Executor::linetoPositionRel(const TarnParam& /*lens*/, Point2dConcept<double> /*offset*/, uint16_t /*steps*/,
+                                     uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
     logUnavailable("Executor::linetoPositionRel");
     return 0;
 }
@@ -43,8 +43,8 @@ void Executor::moveAxis(const ExtAxisPar& /*axis*/, int /*count*/, bool /*direct
     logUnavailable("Executor::moveAxis");
 }
 
-void Executor::moveAxis(const ExtAxisParArray& /*axes*/, std::vector<int> /*counts*/,
-                        std::vector<bool> /*directions*/, bool /*wait*/) {
+void Executor::moveAxis(const ExtAxisParArray& /*axes*/, std::vector<int> /*counts*/, std::vector<bool> /*directions*/,
+                        bool /*wait*/) {
     logUnavailable("Executor::moveAxis");
 }
 

@@ -3,9 +3,7 @@
 namespace utils {
 namespace codec {
 
-std::string utf82ANSI(const std::string& text) {
-    return text;
-}
+std::string utf82ANSI(const std::string& text) { return text; }
 
 }  // namespace codec
 }  // namespace utils

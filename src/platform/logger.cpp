@@ -61,9 +61,7 @@ void appendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-uint32_t codeUnit(wchar_t c) {
-    return static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
-}
+uint32_t codeUnit(wchar_t c) { return static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c)); }
 
 void appendWide(std::string& out, const wchar_t* text, size_t length) {
     for (size_t i = 0; i < length; ++i) {
@@ -188,10 +186,6 @@ void Logger::setSink(Sink sink) {
     installedSink() = std::move(sink);
 }
 
-void Logger::setMinLevel(int level) {
-    g_minLevel.store(level);
-}
+void Logger::setMinLevel(int level) { g_minLevel.store(level); }
 
-int Logger::minLevel() {
-    return g_minLevel.load();
-}
+int Logger::minLevel() { return g_minLevel.load(); }

@@ -35,8 +35,7 @@ public:
     void sendMovePulse(AxisID axis, bool homing, bool homeLevel, uint32_t pulses, bool direction, float startSpeed,
                        float runSpeed, uint16_t rampTime) override;
     bool sendAxisMovePulse(const ExtAxisPar& axis, int count, bool direction) override;
-    bool sendAxisMovePulse(const ExtAxisParArray& axes, std::vector<int> counts,
-                           std::vector<bool> directions) override;
+    bool sendAxisMovePulse(const ExtAxisParArray& axes, std::vector<int> counts, std::vector<bool> directions) override;
 
 protected:
     bool getDevType(BOARD_TYPE& type, BOARD_TYPE_SUB& subType, DevSysInfo& info) override;

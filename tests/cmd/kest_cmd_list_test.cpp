@@ -10,8 +10,8 @@
 #include "cmd/packet_writer.h"
 #include "support/fake_transfer.h"
 
-using ::testing::ElementsAre;
 using ::testing::Each;
+using ::testing::ElementsAre;
 
 namespace {
 
@@ -66,8 +66,8 @@ TEST(KestCmdList, PackTakesWholePacketsInOrderUntilOneDoesNotFit) {
     list.push(packet(0x0102, 8, 0x22));
     list.push(packet(0x0103, 10, 0x33));
     Frame f = pack(list, 20);
-    EXPECT_THAT(f.view(), ElementsAre(0x01, 0x01, 8, 0, 0x11, 0x11, 0x11, 0x11, 0x01, 0x02, 8, 0, 0x22, 0x22, 0x22,
-                                      0x22));
+    EXPECT_THAT(f.view(),
+                ElementsAre(0x01, 0x01, 8, 0, 0x11, 0x11, 0x11, 0x11, 0x01, 0x02, 8, 0, 0x22, 0x22, 0x22, 0x22));
     EXPECT_EQ(list.size(), 1);
     EXPECT_EQ(list.totalBytes(), 10u);
     EXPECT_EQ(list.at(0)->m_cmd, 0x0103);

@@ -1,7 +1,7 @@
 #include "executor/cmd/kest_cmd.h"
 
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "cmd/packet_writer.h"
 #include "cmd/wire.h"
@@ -73,11 +73,11 @@ TEST(KestCmd, SetBytesTurnsHostNumbersBigEndianUnlessRaw) {
 TEST(KestCmd, SetBytesStopsAtThePacketEnd) {
     const uint8_t src[3] = {1, 2, 3};
     KestCmd cmd(0x0100, false);
-    cmd.resize(4, true);                 // 8 bytes: payload offsets 0..3
-    cmd.setBytes(2, src, 3, true);       // would end at 9: skipped
-    cmd.setBytes(-1, src, 1, true);      // before the payload: skipped
+    cmd.resize(4, true);             // 8 bytes: payload offsets 0..3
+    cmd.setBytes(2, src, 3, true);   // would end at 9: skipped
+    cmd.setBytes(-1, src, 1, true);  // before the payload: skipped
     EXPECT_THAT(wireOf(cmd), ElementsAre(0x01, 0x00, 8, 0, 0, 0, 0, 0));
-    cmd.setBytes(1, src, 3, true);       // ends exactly at 8
+    cmd.setBytes(1, src, 3, true);  // ends exactly at 8
     EXPECT_THAT(wireOf(cmd), ElementsAre(0x01, 0x00, 8, 0, 0, 1, 2, 3));
 }
 
@@ -99,7 +99,7 @@ TEST(KestCmd, ParameterWordsAreBigEndianAndBoundsChecked) {
     EXPECT_THAT(wireOf(cmd), ElementsAre(0xAA, 0x10, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0xBE, 0xEF));
 
     KestCmd shortCmd(0x0100, false);
-    shortCmd.resize(4, true);  // 8 bytes
+    shortCmd.resize(4, true);    // 8 bytes
     shortCmd.setParam3(0x1111);  // bytes 6-7 fit
     shortCmd.setParam4(0x2222);  // bytes 8-9 do not
     EXPECT_THAT(wireOf(shortCmd), ElementsAre(0x01, 0x00, 8, 0, 0, 0, 0x11, 0x11));
@@ -114,8 +114,8 @@ TEST(PacketWriter, WritesFieldsAtWireOffsetsAndSkipsOverruns) {
         .le32(14, 0xA1B2C3D4)
         .bit(17, 3, true)
         .be32(16, 0xDEADBEEF);  // would pass the end
-    EXPECT_THAT(wireOf(*cmd), ElementsAre(0x02, 0x41, 18, 0, 0x27, 0x10, 0, 0, 0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x03,
-                                          0xD4, 0xC3, 0xB2, 0xA9));
+    EXPECT_THAT(wireOf(*cmd), ElementsAre(0x02, 0x41, 18, 0, 0x27, 0x10, 0, 0, 0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x03, 0xD4,
+                                          0xC3, 0xB2, 0xA9));
 }
 
 TEST(PacketWriter, ImmediatePacketsLongerThanTwelveKeepParameterBytes) {

@@ -12,10 +12,10 @@ constexpr uint16_t kHeartbeat = 0xAA01;
 
 // A status reply in which every decoded field has a distinct value.
 Bytes richStateReply() {
-    return replyWith(32, {{4, 0x03},  {5, 0x55},  {6, 0x66},  {7, 0xEE},  {8, 0x12},  {9, 0x34},  {12, 0x03},
-                          {13, 0x00}, {14, 0x10}, {15, 0x00}, {16, 0x80}, {17, 0x00}, {18, 0x00}, {19, 0x01},
-                          {20, 0x01}, {21, 0x02}, {22, 0x03}, {23, 0x04}, {24, 0xAB}, {25, 0xCD}, {26, 0x0F},
-                          {27, 0xF0}, {28, 0x12}, {29, 0x34}, {30, 0x56}, {31, 0x78}});
+    return replyWith(
+        32, {{4, 0x03},  {5, 0x55},  {6, 0x66},  {7, 0xEE},  {8, 0x12},  {9, 0x34},  {12, 0x03}, {13, 0x00}, {14, 0x10},
+             {15, 0x00}, {16, 0x80}, {17, 0x00}, {18, 0x00}, {19, 0x01}, {20, 0x01}, {21, 0x02}, {22, 0x03}, {23, 0x04},
+             {24, 0xAB}, {25, 0xCD}, {26, 0x0F}, {27, 0xF0}, {28, 0x12}, {29, 0x34}, {30, 0x56}, {31, 0x78}});
 }
 
 }  // namespace
@@ -131,10 +131,20 @@ TEST(Status7, CachedReadsNeedNoBoardAndVirtualBoardsAreNeverAsked) {
 TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevExtState7,
-                      replyWith(48, {{4, 0x01}, {7, 0x02}, {11, 0x03}, {12, 0x40}, {15, 0x10}, {16, 0x40}, {19, 0x20},
-                                     {23, 0x30}, {31, 0x04}, {39, 0x06}, {40, 0x5A}, {41, 0xC3}, {42, 0xBF},
-                                     {43, 0x2E}}));
+    h.transfer.answer(test_op::kDevExtState7, replyWith(48, {{4, 0x01},
+                                                             {7, 0x02},
+                                                             {11, 0x03},
+                                                             {12, 0x40},
+                                                             {15, 0x10},
+                                                             {16, 0x40},
+                                                             {19, 0x20},
+                                                             {23, 0x30},
+                                                             {31, 0x04},
+                                                             {39, 0x06},
+                                                             {40, 0x5A},
+                                                             {41, 0xC3},
+                                                             {42, 0xBF},
+                                                             {43, 0x2E}}));
     DevExtState s;
     ASSERT_TRUE(h.executor->getDevExtState(s, true));
     EXPECT_EQ(s.ext0, 0x01000002u);
@@ -232,9 +242,22 @@ TEST(Status7, BoardModeReadsTheModeBitNotAStatus) {
 TEST(Status7, DeviceTypeFillsVersionsAndType) {
     Harness h;
     h.healthyBoard7();
-    h.transfer.answer(kDevType, replyWith(64, {{4, 0x15}, {5, 0x79}, {38, 1}, {39, 2}, {40, 3}, {41, 4}, {42, 5},
-                                               {43, 6}, {44, 7}, {45, 8}, {46, 0x12}, {47, 0x34}, {48, 0x56},
-                                               {49, 0x78}, {50, 0x9A}, {51, 0xBC}}));
+    h.transfer.answer(kDevType, replyWith(64, {{4, 0x15},
+                                               {5, 0x79},
+                                               {38, 1},
+                                               {39, 2},
+                                               {40, 3},
+                                               {41, 4},
+                                               {42, 5},
+                                               {43, 6},
+                                               {44, 7},
+                                               {45, 8},
+                                               {46, 0x12},
+                                               {47, 0x34},
+                                               {48, 0x56},
+                                               {49, 0x78},
+                                               {50, 0x9A},
+                                               {51, 0xBC}}));
     ASSERT_EQ(h.connect(), SDK_OK);
     DevInfo info;
     h.executor->getDevInfo(info);

@@ -64,8 +64,7 @@ public:
     virtual void sendAPSignal(bool on);
     virtual void sendPRRSignal(LaserType type, float frequency, double factor);
     virtual void sendSpiPower(uint16_t a, uint16_t b, uint8_t c, uint8_t d, bool e);
-    virtual void sendFiberPower(LaserType type, double frequency, double pulseWidth, uint16_t power,
-                                uint16_t word) = 0;
+    virtual void sendFiberPower(LaserType type, double frequency, double pulseWidth, uint16_t power, uint16_t word) = 0;
     virtual void sendPWMSignal(const LaserParam& laser, double frequency, double pulseWidth, bool option, bool flag);
     virtual void sendPWM2Signal(const LaserParam& laser, double frequency, double pulseWidth, bool option, bool flag);
     virtual void sendDASignal(uint16_t level, bool first, bool second) = 0;

@@ -53,7 +53,7 @@ TEST(Binding, NoTransportMeansNotBoundAndNoTraffic) {
 TEST(Binding, Protocol7RequestCarriesMacAndLocalAddressOnly) {
     NetHarness h;
     ASSERT_EQ(h.connect(), SDK_OK);
-    auto binds = h.transfer.requestsFor(test_op::kBind);
+    auto binds = h.transfer.requestsFor(kBindRequest);
     ASSERT_EQ(binds.size(), 1u);
     EXPECT_THAT(binds[0], ElementsAre(0xF0, 0xFA, 0x01, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 192, 168, 1, 2));
     EXPECT_TRUE(h.executor->isBind());
@@ -67,7 +67,7 @@ TEST(Binding, Protocol7RequestCarriesMacAndLocalAddressOnly) {
 TEST(Binding, Protocol5RequestAlsoCarriesTheBoardAddress) {
     NetHarness h(BOARD_PROTOCOL_5);
     h.executor->init(h.devPar, false, false);  // the protocol 5 board itself is not scripted here
-    auto binds = h.transfer.requestsFor(test_op::kBind);
+    auto binds = h.transfer.requestsFor(kBindRequest);
     ASSERT_EQ(binds.size(), 1u);
     EXPECT_THAT(binds[0], ElementsAre(0xF0, 0xFA, 0x01, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 192, 168, 1, 2, 192,
                                       168, 1, 10));
@@ -78,7 +78,7 @@ TEST(Binding, UnparsableAddressesAreSentAsZeros) {
     h.devPar.m_mac = "00-11-zz";
     h.devPar.m_localIp = "not an address";
     ASSERT_EQ(h.connect(), SDK_OK);
-    EXPECT_THAT(h.transfer.requestsFor(test_op::kBind)[0],
+    EXPECT_THAT(h.transfer.requestsFor(kBindRequest)[0],
                 ElementsAre(0xF0, 0xFA, 0x01, 0x00, 0x00, 0x11, 0, 0, 0, 0, 0, 0, 0, 0));
 }
 
@@ -100,7 +100,7 @@ TEST(Binding, UnbindWithoutOwnershipIsRefused) {
 
 TEST(Binding, FailedExchangeLeavesTheStateAlone) {
     NetHarness h;
-    h.transfer.failOpcode(test_op::kBind);
+    h.transfer.failOpcode(kBindRequest);
     EXPECT_EQ(h.connect(), SDK_BIND_FAIL);
     EXPECT_TRUE(h.log.contains("Executor::init setBind fail"));
     EXPECT_FALSE(h.executor->isBind());
@@ -116,7 +116,7 @@ TEST(Binding, ChangedLocalAddressLosesOwnershipUntilBoundAgain) {
     // The parameters say the board is bound, so init sends no new request and refuses.
     EXPECT_EQ(h.executor->init(info.devPar, false, false), SDK_NOT_BIND_BY_ME);
     EXPECT_TRUE(h.log.contains("Executor::init isBindByMe fail"));
-    EXPECT_EQ(h.transfer.requestsFor(test_op::kBind).size(), 1u);
+    EXPECT_EQ(h.transfer.requestsFor(kBindRequest).size(), 1u);
     EXPECT_TRUE(h.executor->isBind());
     EXPECT_FALSE(h.executor->isBindByMe());
 }
@@ -125,7 +125,7 @@ TEST(Binding, UnbindClearsOwnershipAndSendsTheUnbindRequest) {
     NetHarness h;
     ASSERT_EQ(h.connect(), SDK_OK);
     EXPECT_TRUE(h.executor->unInit());
-    auto binds = h.transfer.requestsFor(test_op::kBind);
+    auto binds = h.transfer.requestsFor(kBindRequest);
     ASSERT_EQ(binds.size(), 2u);
     EXPECT_EQ(binds[1][2], 0x00);
     EXPECT_FALSE(h.executor->isBind());

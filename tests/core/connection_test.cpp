@@ -44,7 +44,7 @@ TEST(Init, ConnectsResetsAndReadsTheBoardInOrder) {
 TEST(Init, BoardReachingItsApplicationOnTheThirdReadIsAccepted) {
     Harness h;
     h.healthyBoard7();
-    h.transfer.answerSequence(test_op::kBoardMode7,
+    h.transfer.answerSequence(op7::kBoardMode,
                               {replyWith(4, {{2, 0x01}}), replyWith(4, {{2, 0x01}}), replyWith(4, {{2, 0x04}})});
     EXPECT_EQ(h.connect(), SDK_OK);
     EXPECT_THAT(h.sleeps.pauses, ElementsAre(1000, 1000, 2));
@@ -53,7 +53,7 @@ TEST(Init, BoardReachingItsApplicationOnTheThirdReadIsAccepted) {
 TEST(Init, BoardStuckInFactoryModeLeavesTheExecutorUnusable) {
     Harness h;
     h.healthyBoard7();
-    h.transfer.answer(test_op::kBoardMode7, replyWith(4, {{2, 0x01}}));
+    h.transfer.answer(op7::kBoardMode, replyWith(4, {{2, 0x01}}));
     EXPECT_EQ(h.connect(), SDK_NOT_ENABLED);
     EXPECT_THAT(h.sleeps.pauses, ElementsAre(1000, 1000, 1000));
     EXPECT_TRUE(h.log.contains("板卡异常,初始化时仍然处于工厂模式 uMode=1"));
@@ -65,7 +65,7 @@ TEST(Init, BoardStuckInFactoryModeLeavesTheExecutorUnusable) {
 
 TEST(Init, UnansweredModeReadsReportModeZero) {
     Harness h;
-    h.transfer.failOpcode(test_op::kBoardMode7);
+    h.transfer.failOpcode(op7::kBoardMode);
     EXPECT_EQ(h.connect(), SDK_NOT_ENABLED);
     EXPECT_TRUE(h.log.contains("板卡异常,初始化时仍然处于工厂模式 uMode=0"));
 }
@@ -96,7 +96,7 @@ TEST(Init, OpensAClosedTransport) {
 TEST(Init, Protocol7BoardsAreNeverSwitchedOnline) {
     Harness h;
     h.healthyBoard7();
-    h.transfer.answer(test_op::kDevState7, replyWith(32, {{5, 0x01}, {12, 0x01}, {15, 0xFF}}));  // offline
+    h.transfer.answer(op7::kDevState, replyWith(32, {{5, 0x01}, {12, 0x01}, {15, 0xFF}}));  // offline
     ASSERT_EQ(h.connect(true, false), SDK_OK);
     EXPECT_TRUE(h.transfer.requestsFor(0xAAA6).empty());
 }
@@ -106,7 +106,7 @@ TEST(Init, MoveToCenterStartsMarksAndResetsAgain) {
     h.healthyBoard7();
     ASSERT_EQ(h.connect(false, true), SDK_OK);
     std::vector<uint8_t> runStates;
-    for (const Bytes& r : h.transfer.requestsFor(test_op::kRunState7)) runStates.push_back(r[3]);
+    for (const Bytes& r : h.transfer.requestsFor(op7::kRunState)) runStates.push_back(r[3]);
     EXPECT_THAT(runStates, ElementsAre(1, 3, 1));  // reset, run for the jump, reset
     EXPECT_TRUE(h.executor->isStopRun());
 }

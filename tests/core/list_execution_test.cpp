@@ -26,7 +26,7 @@ std::vector<uint16_t> numbersIn(const Bytes& frame) {
     return out;
 }
 
-size_t statusPolls(const FakeTransfer& t) { return t.requestsFor(test_op::kDevState7).size(); }
+size_t statusPolls(const FakeTransfer& t) { return t.requestsFor(op7::kDevState).size(); }
 
 }  // namespace
 
@@ -105,7 +105,7 @@ TEST(ExeCurCmd, EmptyListNeitherWaitsNorSendsButStillWaitsForTheJob) {
     EXPECT_TRUE(h.executor->exeCurCmd(false));
     EXPECT_TRUE(h.transfer.exchanges.empty());
 
-    h.transfer.answerSequence(test_op::kDevState7, {stateReply7(4095, false, 3), stateReply7(4095, true, 3)});
+    h.transfer.answerSequence(op7::kDevState, {stateReply7(4095, false, 3), stateReply7(4095, true, 3)});
     EXPECT_TRUE(h.executor->exeCurCmd(true));
     EXPECT_TRUE(h.transfer.frames().empty());
     EXPECT_EQ(statusPolls(h.transfer), 2u);
@@ -118,7 +118,7 @@ TEST(ExeCurCmd, FrameWaitsForTwiceItsLengthPlusMargin) {
     h.executor->setBufferSize(100000);
     for (uint16_t i = 0; i < 122; ++i) h.executor->addCmd(numbered(i));  // exactly 1464 bytes
     // 2 x 1464 + 10000 = 12928 bytes: 12 KiB is short, 13 KiB is enough.
-    h.transfer.answerSequence(test_op::kDevState7,
+    h.transfer.answerSequence(op7::kDevState,
                               {stateReply7(12, false, 3), stateReply7(12, false, 3), stateReply7(13, false, 3)});
     EXPECT_TRUE(h.executor->exeCurCmd(false));
     EXPECT_EQ(statusPolls(h.transfer), 3u);
@@ -152,7 +152,7 @@ TEST(ExeCurCmd, StatusFailuresUseUpTheBudgetAndLoseTheFrame) {
     Harness h;
     h.running7();
     h.executor->addCmd(numbered(1));
-    h.transfer.failOpcode(test_op::kDevState7);
+    h.transfer.failOpcode(op7::kDevState);
     EXPECT_FALSE(h.executor->exeCurCmd(false));
     EXPECT_EQ(statusPolls(h.transfer), 3u);
     EXPECT_TRUE(h.transfer.frames().empty());
@@ -202,7 +202,7 @@ TEST(ExeCurCmd, StopDuringTheWaitDropsTheFrameUnsent) {
     Harness h;
     h.running7();
     h.executor->addCmd(numbered(1));
-    h.transfer.answer(test_op::kDevState7, stateReply7(0, false, 3));
+    h.transfer.answer(op7::kDevState, stateReply7(0, false, 3));
     h.sleeps.onSleep = [&](uint32_t) { h.executor->setReset(); };  // another thread stops the run
     EXPECT_TRUE(h.executor->exeCurCmd(false));
     EXPECT_TRUE(h.transfer.frames().empty());
@@ -243,7 +243,7 @@ TEST(ExeCurCmd, VirtualBoardIsNeverPolledForRoom) {
 TEST(WaitForFinish, PollsUntilFinishedOrIdleEvery5ms) {
     Harness h;
     h.running7();
-    h.transfer.answerSequence(test_op::kDevState7,
+    h.transfer.answerSequence(op7::kDevState,
                               {stateReply7(4095, false, 3), stateReply7(4095, false, 3), stateReply7(4095, false, 1)});
     EXPECT_TRUE(h.executor->waitForFinish());
     EXPECT_EQ(statusPolls(h.transfer), 3u);
@@ -253,7 +253,7 @@ TEST(WaitForFinish, PollsUntilFinishedOrIdleEvery5ms) {
 TEST(WaitForFinish, EndsOnAFailedRefresh) {
     Harness h;
     h.running7();
-    h.transfer.failOpcode(test_op::kDevState7);
+    h.transfer.failOpcode(op7::kDevState);
     EXPECT_TRUE(h.executor->waitForFinish());
     EXPECT_EQ(statusPolls(h.transfer), 1u);
 }
@@ -261,7 +261,7 @@ TEST(WaitForFinish, EndsOnAFailedRefresh) {
 TEST(WaitForFinish, EndsWhenTheRunIsStoppedMeanwhile) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevState7, stateReply7(4095, false, 3));
+    h.transfer.answer(op7::kDevState, stateReply7(4095, false, 3));
     int polls = 0;
     h.sleeps.onSleep = [&](uint32_t) {
         if (++polls == 4) h.executor->setReset();
@@ -295,10 +295,10 @@ TEST(WaitForMoveFinish, PollsTheAxisBitEvery20msAndKeepsPollingThroughFailures) 
     Harness h;
     h.running7();
     // Axis 1 is the high nibble of reply byte 40.
-    h.transfer.answerSequence(test_op::kDevExtState7, {replyWith(48, {{40, 0x10}}), replyWith(48, {{40, 0x01}})});
+    h.transfer.answerSequence(op7::kDevExtState, {replyWith(48, {{40, 0x10}}), replyWith(48, {{40, 0x01}})});
     h.transfer.failExchange(2);
     EXPECT_TRUE(h.executor->waitForMoveFinish(1));
-    EXPECT_EQ(h.transfer.requestsFor(test_op::kDevExtState7).size(), 3u);
+    EXPECT_EQ(h.transfer.requestsFor(op7::kDevExtState).size(), 3u);
     EXPECT_THAT(h.sleeps.pauses, ElementsAre(20, 20));
 }
 

@@ -47,12 +47,12 @@ TEST(RunControl7, StatusByteDecidesAndRefusalsKeepTheStopFlag) {
     ASSERT_TRUE(h.executor->setReady());
     EXPECT_FALSE(h.executor->isStopRun());
 
-    h.transfer.answer(test_op::kRunState7, replyWith(4, {{2, 0x01}}));
+    h.transfer.answer(op7::kRunState, replyWith(4, {{2, 0x01}}));
     EXPECT_FALSE(h.executor->setReset());
     EXPECT_FALSE(h.executor->isStopRun());
-    h.transfer.answer(test_op::kRunState7, replyWith(4, {}));
+    h.transfer.answer(op7::kRunState, replyWith(4, {}));
     h.executor->setReset();
-    h.transfer.failOpcode(test_op::kRunState7);
+    h.transfer.failOpcode(op7::kRunState);
     EXPECT_FALSE(h.executor->setRun());
     EXPECT_FALSE(h.executor->setReady());
     EXPECT_TRUE(h.executor->isStopRun());
@@ -85,7 +85,7 @@ TEST(RunControl7, ClearCacheTrustsTheTransportAndSkipsOfflineMode) {
 TEST(RunControl7, ResetCountClearsTheCachedCounterEvenWithoutAnAnswer) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevState7, replyWith(32, {{28, 0x01}, {29, 0x00}}));
+    h.transfer.answer(op7::kDevState, replyWith(32, {{28, 0x01}, {29, 0x00}}));
     uint32_t count = 0;
     ASSERT_TRUE(h.executor->getMarkCount(true, count));
     ASSERT_EQ(count, 256u);

@@ -7,9 +7,6 @@ using ::testing::ElementsAre;
 
 namespace {
 
-constexpr uint16_t kDevType = 0xF0F0;
-constexpr uint16_t kHeartbeat = 0xAA01;
-
 // A status reply in which every decoded field has a distinct value.
 Bytes richStateReply() {
     return replyWith(
@@ -23,7 +20,7 @@ Bytes richStateReply() {
 TEST(Status7, BaseStateDecodesEveryField) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevState7, richStateReply());
+    h.transfer.answer(op7::kDevState, richStateReply());
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.workState, 3u);
@@ -63,9 +60,9 @@ TEST(Status7, Firmware1700SendsTheOutputsLeastSignificantByteFirst) {
     for (uint8_t low : {0x00, 0x01}) {
         Harness h;
         h.healthyBoard7();
-        h.transfer.answer(kDevType, replyWith(64, {{4, 0x17}, {5, low}}));
+        h.transfer.answer(op7::kDevType, replyWith(64, {{4, 0x17}, {5, low}}));
         ASSERT_EQ(h.connect(), SDK_OK);
-        h.transfer.answer(test_op::kDevState7, richStateReply());
+        h.transfer.answer(op7::kDevState, richStateReply());
         uint32_t outputs = 0;
         ASSERT_TRUE(h.executor->getOutPortState(outputs, true));
         EXPECT_EQ(outputs, low == 0 ? 0x04030201u : 0x01020304u);
@@ -75,16 +72,16 @@ TEST(Status7, Firmware1700SendsTheOutputsLeastSignificantByteFirst) {
 TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevState7, stateReply7(77, false, 3));
+    h.transfer.answer(op7::kDevState, stateReply7(77, false, 3));
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
 
-    h.transfer.answer(test_op::kDevState7, replyWith(32, {{2, 0x01}, {13, 0x05}}));
+    h.transfer.answer(op7::kDevState, replyWith(32, {{2, 0x01}, {13, 0x05}}));
     EXPECT_FALSE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.freeCacheKb, 77u);
     EXPECT_FALSE(s.valid);
 
-    h.transfer.failOpcode(test_op::kDevState7);
+    h.transfer.failOpcode(op7::kDevState);
     EXPECT_FALSE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.workState, 3u);
     EXPECT_FALSE(s.valid);
@@ -103,7 +100,7 @@ TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
 TEST(Status7, ShortReplyReadsZerosForMissingBytes) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevState7, Bytes{0xAA, 0x05, 0x00});
+    h.transfer.answer(op7::kDevState, Bytes{0xAA, 0x05, 0x00});
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.workState, 0u);
@@ -131,20 +128,20 @@ TEST(Status7, CachedReadsNeedNoBoardAndVirtualBoardsAreNeverAsked) {
 TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevExtState7, replyWith(48, {{4, 0x01},
-                                                             {7, 0x02},
-                                                             {11, 0x03},
-                                                             {12, 0x40},
-                                                             {15, 0x10},
-                                                             {16, 0x40},
-                                                             {19, 0x20},
-                                                             {23, 0x30},
-                                                             {31, 0x04},
-                                                             {39, 0x06},
-                                                             {40, 0x5A},
-                                                             {41, 0xC3},
-                                                             {42, 0xBF},
-                                                             {43, 0x2E}}));
+    h.transfer.answer(op7::kDevExtState, replyWith(48, {{4, 0x01},
+                                                        {7, 0x02},
+                                                        {11, 0x03},
+                                                        {12, 0x40},
+                                                        {15, 0x10},
+                                                        {16, 0x40},
+                                                        {19, 0x20},
+                                                        {23, 0x30},
+                                                        {31, 0x04},
+                                                        {39, 0x06},
+                                                        {40, 0x5A},
+                                                        {41, 0xC3},
+                                                        {42, 0xBF},
+                                                        {43, 0x2E}}));
     DevExtState s;
     ASSERT_TRUE(h.executor->getDevExtState(s, true));
     EXPECT_EQ(s.ext0, 0x01000002u);
@@ -164,10 +161,10 @@ TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
 TEST(Status7, ExtendedStateFailureKeepsTheCacheAndVirtualBoardsAreAsked) {
     Harness h;
     h.running7();
-    h.transfer.answer(test_op::kDevExtState7, replyWith(48, {{42, 0x07}}));
+    h.transfer.answer(op7::kDevExtState, replyWith(48, {{42, 0x07}}));
     DevExtState s;
     ASSERT_TRUE(h.executor->getDevExtState(s, true));
-    h.transfer.failOpcode(test_op::kDevExtState7);
+    h.transfer.failOpcode(op7::kDevExtState);
     EXPECT_FALSE(h.executor->getDevExtState(s, true));
     EXPECT_EQ(s.laserState, 0x07);
     uint8_t laser = 0xEE;
@@ -178,7 +175,7 @@ TEST(Status7, ExtendedStateFailureKeepsTheCacheAndVirtualBoardsAreAsked) {
     v.running7();
     v.transfer.virtualLink = true;
     v.executor->getDevExtState(s, true);
-    EXPECT_EQ(v.transfer.requestsFor(test_op::kDevExtState7).size(), 1u);
+    EXPECT_EQ(v.transfer.requestsFor(op7::kDevExtState).size(), 1u);
 }
 
 TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
@@ -196,7 +193,7 @@ TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
     };
     for (const Case& c : cases) {
         Harness h;
-        h.transfer.answer(kHeartbeat, c.reply);
+        h.transfer.answer(op7::kHeartbeat, c.reply);
         uint16_t counter = c.sent;
         bool alive = !c.alive;
         ASSERT_TRUE(h.executor->getDevHeartState(counter, alive));
@@ -210,7 +207,7 @@ TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
 
 TEST(Status7, HeartbeatFailureLeavesBothOutputs) {
     Harness h;
-    h.transfer.answer(kHeartbeat, replyWith(8, {{2, 0x01}, {4, 0x08}}));
+    h.transfer.answer(op7::kHeartbeat, replyWith(8, {{2, 0x01}, {4, 0x08}}));
     uint16_t counter = 7;
     bool alive = false;
     EXPECT_FALSE(h.executor->getDevHeartState(counter, alive));
@@ -226,11 +223,11 @@ TEST(Status7, BoardModeReadsTheModeBitNotAStatus) {
     for (const Case& c : {Case{0x04, BOARD_MODE_APPLICATION}, Case{0x05, BOARD_MODE_APPLICATION},
                           Case{0x01, BOARD_MODE_FACTORY}, Case{0x00, BOARD_MODE_FACTORY}}) {
         Harness h;
-        h.transfer.answer(test_op::kBoardMode7, replyWith(4, {{2, c.byte2}}));
+        h.transfer.answer(op7::kBoardMode, replyWith(4, {{2, c.byte2}}));
         EXPECT_EQ(h.executor->getBoardMode(), c.mode) << int(c.byte2);
     }
     Harness lost;
-    lost.transfer.failOpcode(test_op::kBoardMode7);
+    lost.transfer.failOpcode(op7::kBoardMode);
     EXPECT_EQ(lost.executor->getBoardMode(), BOARD_MODE_NO_ANSWER);
 
     Harness virt;
@@ -242,22 +239,22 @@ TEST(Status7, BoardModeReadsTheModeBitNotAStatus) {
 TEST(Status7, DeviceTypeFillsVersionsAndType) {
     Harness h;
     h.healthyBoard7();
-    h.transfer.answer(kDevType, replyWith(64, {{4, 0x15},
-                                               {5, 0x79},
-                                               {38, 1},
-                                               {39, 2},
-                                               {40, 3},
-                                               {41, 4},
-                                               {42, 5},
-                                               {43, 6},
-                                               {44, 7},
-                                               {45, 8},
-                                               {46, 0x12},
-                                               {47, 0x34},
-                                               {48, 0x56},
-                                               {49, 0x78},
-                                               {50, 0x9A},
-                                               {51, 0xBC}}));
+    h.transfer.answer(op7::kDevType, replyWith(64, {{4, 0x15},
+                                                    {5, 0x79},
+                                                    {38, 1},
+                                                    {39, 2},
+                                                    {40, 3},
+                                                    {41, 4},
+                                                    {42, 5},
+                                                    {43, 6},
+                                                    {44, 7},
+                                                    {45, 8},
+                                                    {46, 0x12},
+                                                    {47, 0x34},
+                                                    {48, 0x56},
+                                                    {49, 0x78},
+                                                    {50, 0x9A},
+                                                    {51, 0xBC}}));
     ASSERT_EQ(h.connect(), SDK_OK);
     DevInfo info;
     h.executor->getDevInfo(info);
@@ -278,7 +275,7 @@ TEST(Status7, DeviceTypeFillsVersionsAndType) {
 TEST(Status7, RefusedDeviceTypeLeavesTheTypeUnknown) {
     Harness h;
     h.healthyBoard7();
-    h.transfer.answer(kDevType, replyWith(64, {{2, 0x01}, {4, 0x15}}));
+    h.transfer.answer(op7::kDevType, replyWith(64, {{2, 0x01}, {4, 0x15}}));
     ASSERT_EQ(h.connect(), SDK_OK);
     DevInfo info;
     h.executor->getDevInfo(info);

@@ -4,17 +4,12 @@
 
 #include "executor/core/executor.h"
 #include "executor/proto7/executor7.h"
+#include "proto7/opcodes7.h"
 #include "support/fake_transfer.h"
 #include "support/recorders.h"
 
-// Opcodes the tests script answers for.
-namespace test_op {
-constexpr uint16_t kDevState7 = 0xAA05;
-constexpr uint16_t kDevExtState7 = 0xAA07;
-constexpr uint16_t kBoardMode7 = 0xFFF1;
-constexpr uint16_t kRunState7 = 0xAA10;
-constexpr uint16_t kBind = 0xF0FA;
-}  // namespace test_op
+// First two bytes of the raw binding request, read by the fake transport as its opcode.
+constexpr uint16_t kBindRequest = 0xF0FA;
 
 // An executor on a fake transport, with pauses and log lines recorded.
 struct Harness {
@@ -27,8 +22,8 @@ struct Harness {
 
     // A protocol 7 board that runs its application, has room and is idle.
     void healthyBoard7() {
-        transfer.answer(test_op::kBoardMode7, replyWith(4, {{2, 0x04}}));
-        transfer.answer(test_op::kDevState7, stateReply7(4095, true));
+        transfer.answer(op7::kBoardMode, replyWith(4, {{2, 0x04}}));
+        transfer.answer(op7::kDevState, stateReply7(4095, true));
     }
 
     // Connects on the transport as it is scripted; returns the init result.

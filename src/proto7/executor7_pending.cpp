@@ -14,11 +14,7 @@ bool unavailable(const char* operation) {
 }  // namespace
 
 // clang-format off
-void Executor7::sendRedSignal(bool) { unavailable("Executor7::sendRedSignal"); }
-bool Executor7::setRedSignal(bool) { return unavailable("Executor7::setRedSignal"); }
-void Executor7::sendLenPara(const TarnParam&, bool, MarkType) { unavailable("Executor7::sendLenPara"); }
 void Executor7::sendPreionFPS(const LaserParam&) { unavailable("Executor7::sendPreionFPS"); }
-void Executor7::sendLightOnDelay(const PenParam&) { unavailable("Executor7::sendLightOnDelay"); }
 void Executor7::sendMOSignal(bool, uint16_t) { unavailable("Executor7::sendMOSignal"); }
 void Executor7::sendAPSignal(bool) { unavailable("Executor7::sendAPSignal"); }
 void Executor7::sendPRRSignal(LaserType, float, double) { unavailable("Executor7::sendPRRSignal"); }
@@ -29,11 +25,6 @@ void Executor7::sendDASignal(uint16_t, bool, bool) { unavailable("Executor7::sen
 void Executor7::sendDA2Signal(uint16_t, bool, bool) { unavailable("Executor7::sendDA2Signal"); }
 void Executor7::sendMOPALaser(LaserType, uint16_t) { unavailable("Executor7::sendMOPALaser"); }
 void Executor7::sendLaserEffectTime(uint16_t) { unavailable("Executor7::sendLaserEffectTime"); }
-void Executor7::sendDelayTime(uint32_t) { unavailable("Executor7::sendDelayTime"); }
-uint32_t Executor7::sendMoveToAbs(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor7::sendMoveToAbs"); }
-uint32_t Executor7::sendMoveToRel(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor7::sendMoveToRel"); }
-uint32_t Executor7::sendLineToAbs(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor7::sendLineToAbs"); }
-uint32_t Executor7::sendLineToRel(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor7::sendLineToRel"); }
 void Executor7::sendMovePulse(AxisID, bool, bool, uint32_t, bool, float, float, uint16_t) { unavailable("Executor7::sendMovePulse"); }
 bool Executor7::sendAxisMovePulse(const ExtAxisPar&, int, bool) { return unavailable("Executor7::sendAxisMovePulse"); }
 bool Executor7::sendAxisMovePulse(const ExtAxisParArray&, std::vector<int>, std::vector<bool>) { return unavailable("Executor7::sendAxisMovePulse"); }

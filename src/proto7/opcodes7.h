@@ -117,3 +117,126 @@ constexpr uint16_t kRunStateReady = 2;
 constexpr uint16_t kRunStateRun = 3;
 
 }  // namespace op7
+
+namespace op7 {
+
+// Every list command with the operations that build it. Operations that share an entry
+// differ in their payload only.
+struct CatalogueEntry {
+    ListOp op;
+    const char* methods;
+};
+
+constexpr CatalogueEntry kListCatalogue[] = {
+    {kHardwareBlock, "sendHardwareBlock"},
+    {kStartFlyMark, "sendStartFlyMark"},
+    {kCountOnce, "sendCountOnce"},
+    {kBoundaryLength, "sendBoundaryLength"},
+    {kLightOnDelay, "sendLightOnDelay"},
+    {kMOSignal, "sendMOSignal"},
+    {kAPSignal, "sendAPSignal"},
+    {kRedSignal, "sendRedSignal"},
+    {kPRRSignal, "sendPRRSignal"},
+    {kFiberPower, "sendFiberPower"},
+    {kMOPALaser, "sendMOPALaser"},
+    {kPWM2Signal, "sendPWM2Signal"},
+    {kPWMSignal, "sendPWMSignal"},
+    {kDA2Signal, "sendDA2Signal"},
+    {kDASignal, "sendDASignal"},
+    {kPreionFPS, "sendPreionFPS"},
+    {kLaserEffectTime, "sendLaserEffectTime"},
+    {kLenPara, "sendLenPara"},
+    {kEncoderParam, "sendEncoderParam"},
+    {kTriggerParam, "sendTriggerParam"},
+    {kGalvoBoxParam, "sendGalvoBoxParam"},
+    {kOutPortState, "sendOutPortStateAll sendOutPortState"},
+    {kGpoPar, "sendGpoPar"},
+    {kDelayDistanceClear, "sendDelayDistanceClear"},
+    {kDelayDistanceWait, "sendDelayDistanceWait"},
+    {kDelayTimeClear, "sendDelayTimeClear"},
+    {kDelayTimeWait, "sendDelayTimeWait"},
+    {kBitmapMode, "sendBitmapMode"},
+    {kBitmapLight, "sendBitmapLight"},
+    {kMoveToAbs, "sendMoveToAbs"},
+    {kMoveToRel, "sendMoveToRel"},
+    {kLineToAbs, "sendLineToAbs"},
+    {kLineToRel, "sendLineToRel"},
+    {kDA1SISD, "sendDA1SISD"},
+    {kDA2SISD, "sendDA2SISD"},
+    {kPWM1SISD, "sendPWM1SISD"},
+    {kPWM2SISD, "sendPWM2SISD"},
+    {kPowerSISD, "sendPowerSISD"},
+    {{0x0260, 20}, "sendOfflineParam"},
+    {{0x0261, 20}, "sendOfflineParam"},
+    {{0x0262, 20}, "sendOfflineParam"},
+    {{0x0263, 20}, "sendOfflineParam"},
+    {kMarkInport, "sendMarkInport"},
+    {kOfflineBlock, "sendOfflineBlock"},
+    {kSramBack, "sendSramBack"},
+    {kOfflineStopIo, "sendOfflineStopIo"},
+    {kOfflineWarnIo, "sendOfflineWarnIo"},
+    {kEquiScaleX, "sendGalvoEquiScaleParam"},
+    {kEquiScaleY, "sendGalvoEquiScaleParam"},
+    {kMotionAxisSetPar, "sendMotionAxisSetPar"},
+    {kMotionAxisJoinMove, "sendMotionAxisJoinMove"},
+    {kMotionAxisAloneMove, "sendMotionAxisAloneMove"},
+    {kMotionAxisRcvFlag, "sendMotionAxisRcvFlag"},
+    {kMotionAxisJoinEnergy, "sendMotionAxisJoinEnergy"},
+    {kMotionAxisRunFlag, "sendMotionAxisRunFlag"},
+    {kAxisMove, "sendMovePulse sendAxis_03A0"},
+    {kAxis03B1, "sendAxis_03B1"},
+    {kAxisLinkageXYZR, "sendAxisLinkageXYZR"},
+    {kAxisLinkageABCD, "sendAxisLinkageABCD"},
+    {kAxisLinkageParam, "sendAxisLinkageParam"},
+    {kEnableAxis, "sendEnableAxis"},
+    {kAxisLinkageXYZRToZero, "sendAxisLinkageXYZRToZero"},
+    {kAxisLinkageABCDToZero, "sendAxisLinkageABCDToZero"},
+    {kAxisLinkageToZeroTime, "sendAxisLinkageToZeroTime"},
+    {kDelayTime, "sendDelayTime"},
+};
+
+// Immediate commands with the operations that send them.
+struct ImmediateEntry {
+    uint16_t opcode;
+    const char* methods;
+};
+
+constexpr ImmediateEntry kImmediateCatalogue[] = {
+    {kProbe, "getProtocol"},
+    {kHeartbeat, "getDevHeartState"},
+    {kDevState, "getDevState"},
+    {kDevExtState, "getDevExtState"},
+    {kAxisStatesEx, "getAxisStatesEx"},
+    {kRunState, "setReset setReady setRun"},
+    {kClearCache, "setClearCache"},
+    {kGpiFilter, "setGpiFilter"},
+    {kOutPortStateAll, "setOutPortStateAll"},
+    {kGpoParNow, "setGpoPar"},
+    {kWatchDog, "setWatchDog"},
+    {kPauseResume, "setPauseMark setResumeMark"},
+    {kRedSignalNow, "setRedSignal"},
+    {kSoftTrigger, "setSoftTiggerMark"},
+    {kResetCount, "setResetCount"},
+    {kClearAxisPulse, "setClearAxisPulse"},
+    {kAxisLinkageStopParam, "setAxisLinkageStopParam"},
+    {kAxisLinkageStop, "setAxisLinkageStop"},
+    {kAxisConfig, "setAxisConfig"},
+    {kEnableAxisNow, "setEnableAxis"},
+    {kHandwheelParam, "setHandwheelParam"},
+    {kOfflineWritePage, "setOfflineWriteOnePage"},
+    {kOfflineRamSize, "getOfflineRamSize"},
+    {kOfflineClearFile, "setOfflineClearFile"},
+    {kOnlineOffline, "setDevOffline setDevOnline"},
+    {kSweepChannel, "setSwitchSweepChannel"},
+    {kDataTransmit, "setDataTransmit"},
+    {kLedStatus, "setLedStatus"},
+    {kEepromPreRead, "getEepromData"},
+    {kEepromRead, "getEepromData"},
+    {kEepromWrite, "setEepromData"},
+    {kDevType, "getDevType"},
+    {kBoardMode, "getBoardMode"},
+    {kBootMode, "setBootMode"},
+    {kAppMode, "setAppMode"},
+};
+
+}  // namespace op7

@@ -1,0 +1,107 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "cmd/packet_writer.h"
+#include "core/exchange.h"
+#include "executor/proto7/executor7.h"
+#include "proto7/opcodes7.h"
+
+namespace {
+
+// Vector packet: step count, delay count, then x and y as 24-bit fields.
+uint32_t queueVector(Executor& executor, const op7::ListOp& op, Point2dConcept<int> p, uint16_t steps, uint16_t delay) {
+    auto cmd = makeListPacket(op.opcode, op.length);
+    PacketWriter(*cmd)
+        .be16(4, steps)
+        .be16(6, delay)
+        .be24(8, static_cast<uint32_t>(p.x))
+        .be24(11, static_cast<uint32_t>(p.y));
+    executor.addCmd(cmd.release());
+    return static_cast<uint32_t>(steps) + delay;
+}
+
+// A move must take at least one tick; only a relative move of zero length may take none.
+uint16_t absoluteSteps(uint16_t steps) { return steps == 0 ? 1 : steps; }
+
+uint16_t relativeSteps(uint16_t steps, Point2dConcept<int> offset) {
+    return steps == 0 && (offset.x != 0 || offset.y != 0) ? 1 : steps;
+}
+
+// Conversion toward zero that saturates instead of overflowing (NaN gives 0).
+int32_t truncToInt32(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (v <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+uint32_t Executor7::sendMoveToAbs(Point2dConcept<int> target, uint16_t steps, uint16_t delay) {
+    return queueVector(*this, op7::kMoveToAbs, target, absoluteSteps(steps), delay);
+}
+
+uint32_t Executor7::sendMoveToRel(Point2dConcept<int> offset, uint16_t steps, uint16_t delay) {
+    return queueVector(*this, op7::kMoveToRel, offset, relativeSteps(steps, offset), delay);
+}
+
+uint32_t Executor7::sendLineToAbs(Point2dConcept<int> target, uint16_t steps, uint16_t delay) {
+    return queueVector(*this, op7::kLineToAbs, target, absoluteSteps(steps), delay);
+}
+
+uint32_t Executor7::sendLineToRel(Point2dConcept<int> offset, uint16_t steps, uint16_t delay) {
+    return queueVector(*this, op7::kLineToRel, offset, relativeSteps(steps, offset), delay);
+}
+
+void Executor7::sendDelayTime(uint32_t ticks) {
+    if (ticks == 0) return;
+    auto cmd = makeListPacket(op7::kDelayTime.opcode, op7::kDelayTime.length);
+    PacketWriter(*cmd).be32(4, ticks * 2u);  // the board counts half ticks
+    addCmd(cmd.release());
+}
+
+void Executor7::sendLenPara(const TarnParam& lens, bool /*redOn*/, MarkType markType) {
+    const GalvoParam& galvo = lens.galvo;
+    const int32_t resolution = galvo.resolution;
+    int32_t rangeX = resolution;
+    int32_t rangeY = resolution;
+    if (galvo.fieldSize > 0) {
+        m_distScale = resolution / galvo.fieldSize;
+        if (markType >= MARK_TYPE_FLY_FIRST && markType <= MARK_TYPE_FLY_LAST) {
+            // Fly marking limits the range to the working area.
+            rangeX = std::min(resolution, truncToInt32(std::ceil(galvo.areaSizeX / galvo.fieldSize * resolution)));
+            rangeY = std::min(resolution, truncToInt32(std::ceil(galvo.areaSizeY / galvo.fieldSize * resolution)));
+        }
+    }
+    const uint8_t exchange = galvo.use9Point ? (galvo.calPar.exchangeXY != 0 ? 1 : 0) : (galvo.exchangeXY ? 1 : 0);
+
+    auto cmd = makeListPacket(op7::kLenPara.opcode, op7::kLenPara.length);
+    PacketWriter(*cmd)
+        .be16(4, static_cast<uint16_t>(rangeX))
+        .be16(6, static_cast<uint16_t>(rangeY))
+        .u8(8, exchange)
+        .u8(10, static_cast<uint8_t>(static_cast<uint32_t>(rangeX) >> 16))
+        .u8(11, static_cast<uint8_t>(static_cast<uint32_t>(rangeY) >> 16));
+    addCmd(cmd.release());
+}
+
+void Executor7::sendLightOnDelay(const PenParam& pen) {
+    auto cmd = makeListPacket(op7::kLightOnDelay.opcode, op7::kLightOnDelay.length);
+    PacketWriter(*cmd).be16(4, pen.lightDelayB).be16(6, pen.lightDelayA);
+    addCmd(cmd.release());
+}
+
+void Executor7::sendRedSignal(bool on) {
+    auto cmd = makeListPacket(op7::kRedSignal.opcode, op7::kRedSignal.length);
+    PacketWriter(*cmd).u8(4, on ? 1 : 0);
+    addCmd(cmd.release());
+}
+
+bool Executor7::setRedSignal(bool on) {
+    Reply reply;
+    auto cmd = makeImmediatePacket(op7::kRedSignalNow);
+    PacketWriter(*cmd).u8(2, on ? 1 : 0);
+    return exchangeAccepted(m_transfer, *cmd, reply);
+}

@@ -1,0 +1,52 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+#include "proto7/opcodes7.h"
+#include "support/harness.h"
+
+TEST(Catalogue7, EveryOpcodeBelongsToOneEntry) {
+    std::set<uint16_t> seen;
+    for (const auto& e : op7::kListCatalogue) {
+        EXPECT_TRUE(seen.insert(e.op.opcode).second) << std::hex << e.op.opcode;
+        EXPECT_GE(e.op.length, 4);
+        EXPECT_LE(e.op.length, 255);  // the header's length byte must hold it
+    }
+    for (const auto& e : op7::kImmediateCatalogue) EXPECT_TRUE(seen.insert(e.opcode).second) << std::hex << e.opcode;
+}
+
+// Every encoder that is built emits its catalogue opcode with the catalogue length in header byte 2.
+TEST(Catalogue7, EncodersMatchTheirEntries) {
+    const std::map<std::string, std::function<void(Executor7&)>> encoders = {
+        {"sendCountOnce", [](Executor7& e) { e.sendCountOnce(); }},
+        {"sendLightOnDelay", [](Executor7& e) { e.sendLightOnDelay(PenParam()); }},
+        {"sendRedSignal", [](Executor7& e) { e.sendRedSignal(true); }},
+        {"sendLenPara", [](Executor7& e) { e.sendLenPara(TarnParam(), false, 2); }},
+        {"sendMoveToAbs", [](Executor7& e) { e.sendMoveToAbs(Point2dConcept<int>(1, 1), 1, 1); }},
+        {"sendMoveToRel", [](Executor7& e) { e.sendMoveToRel(Point2dConcept<int>(1, 1), 1, 1); }},
+        {"sendLineToAbs", [](Executor7& e) { e.sendLineToAbs(Point2dConcept<int>(1, 1), 1, 1); }},
+        {"sendLineToRel", [](Executor7& e) { e.sendLineToRel(Point2dConcept<int>(1, 1), 1, 1); }},
+        {"sendDelayTime", [](Executor7& e) { e.sendDelayTime(1); }},
+    };
+    size_t checked = 0;
+    for (const auto& entry : op7::kListCatalogue) {
+        const std::string methods = entry.methods;
+        for (const auto& [name, send] : encoders) {
+            if (methods != name) continue;
+            Harness h;
+            h.running7();
+            send(h.e7());
+            auto packets = h.flushPackets();
+            ASSERT_EQ(packets.size(), 1u) << name;
+            EXPECT_EQ(FakeTransfer::opcodeOf(packets[0]), entry.op.opcode) << name;
+            EXPECT_EQ(packets[0][2], entry.op.length) << name;
+            EXPECT_EQ(packets[0].size(), entry.op.length) << name;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, encoders.size());
+}

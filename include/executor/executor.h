@@ -2,6 +2,7 @@
 
 // The whole public interface of the executor library.
 
+#include "executor/calib/calib_func.h"
 #include "executor/cmd/kest_cmd.h"
 #include "executor/cmd/kest_cmd_list.h"
 #include "executor/core/dev_records.h"

@@ -11,9 +11,11 @@
 // fly marking, extension axes, motion axes and offline documents. Field order is part of
 // the interface; defaults describe a neutral 100 mm lens with 16-bit galvo resolution.
 
-// Nine-point calibration block. The three flags come first; the grid holds the measured
-// positions (mm) of a 3 x 3 grid of nominal points spaced gridPitch apart around the centre,
-// row by row from the lowest y, lowest x first.
+// Nine-point calibration block. The three flags come first. Nominal point i (0..8) lies at
+// ((i % 3 - 1) * gridPitch, (i / 3 - 1) * gridPitch) mm: row by row from the lowest y, lowest x
+// first. gridPoints[i] is where the beam landed (logical mm) when nominal point i was marked
+// without calibration; the calibrated mapping then sends a point at gridPoints[i] to nominal i.
+// An undistorted lens has gridPoints[i] equal to nominal i.
 struct EXECUTOR_API GalvoCalPar {
     int32_t exchangeXY = 0;
     int32_t invertX = 0;

@@ -15,30 +15,6 @@ void Executor::sendPenPara(const LaserParam& /*laser*/, const PenParam& /*pen*/)
     logUnavailable("Executor::sendPenPara");
 }
 
-uint32_t Executor::gotoPositionAbs(const TarnParam& /*lens*/, Point2dConcept<double> /*target*/, uint16_t /*steps*/,
-                                   uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
-    logUnavailable("Executor::gotoPositionAbs");
-    return 0;
-}
-
-uint32_t Executor::gotoPositionRel(const TarnParam& /*lens*/, Point2dConcept<double> /*offset*/, uint16_t /*steps*/,
-                                   uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
-    logUnavailable("Executor::gotoPositionRel");
-    return 0;
-}
-
-uint32_t Executor::linetoPositionAbs(const TarnParam& /*lens*/, Point2dConcept<double> /*target*/, uint16_t /*steps*/,
-                                     uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
-    logUnavailable("Executor::linetoPositionAbs");
-    return 0;
-}
-
-uint32_t Executor::linetoPositionRel(const TarnParam& /*lens*/, Point2dConcept<double> /*offset*/, uint16_t /*steps*/,
-                                     uint16_t /*delay*/, MarkCtrlData /*ctrl*/) {
-    logUnavailable("Executor::linetoPositionRel");
-    return 0;
-}
-
 void Executor::moveAxis(const ExtAxisPar& /*axis*/, int /*count*/, bool /*direction*/, bool /*wait*/) {
     logUnavailable("Executor::moveAxis");
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "executor/core/executor.h"
 #include "executor/proto7/executor7.h"
@@ -14,9 +17,9 @@ constexpr uint16_t kBindRequest = 0xF0FA;
 // An executor on a fake transport, with pauses and log lines recorded.
 struct Harness {
     explicit Harness(BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7)
-        : executor(Executor::create(BOARD_TYPE_PROTOCOL7, protocol)) {
-        executor->setTransfer(&transfer);
-    }
+        : Harness(std::unique_ptr<Executor>(Executor::create(BOARD_TYPE_PROTOCOL7, protocol))) {}
+    // For test subclasses of the executors.
+    explicit Harness(std::unique_ptr<Executor> e) : executor(std::move(e)) { executor->setTransfer(&transfer); }
 
     Executor7& e7() { return dynamic_cast<Executor7&>(*executor); }
 
@@ -39,6 +42,21 @@ struct Harness {
         transfer.exchanges.clear();
         transfer.calls.clear();
         sleeps.pauses.clear();
+    }
+
+    // Flushes the list and returns every list packet delivered so far, split by their length bytes.
+    std::vector<Bytes> flushPackets() {
+        executor->exeCurCmd(false);
+        std::vector<Bytes> packets;
+        for (const Bytes& frame : transfer.frames()) {
+            for (size_t off = 0; off + 4 <= frame.size() && frame[off + 2] >= 4;) {
+                const size_t len = frame[off + 2];
+                packets.emplace_back(frame.begin() + static_cast<std::ptrdiff_t>(off),
+                                     frame.begin() + static_cast<std::ptrdiff_t>(std::min(off + len, frame.size())));
+                off += len;
+            }
+        }
+        return packets;
     }
 
     LogRecorder log;

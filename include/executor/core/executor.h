@@ -212,6 +212,12 @@ protected:
     uint16_t calcPower(const float* table, float percent);
     uint16_t calcCurrentPower(const float* table, float current);
 
+    // Shared bodies of the goto and lineto operations; mark selects the lineto encoders.
+    uint32_t positionAbs(const TarnParam& lens, Point2dConcept<double> target, uint16_t steps, uint16_t delay,
+                         const MarkCtrlData& ctrl, bool mark);
+    uint32_t positionRel(const TarnParam& lens, Point2dConcept<double> offset, uint16_t steps, uint16_t delay,
+                         const MarkCtrlData& ctrl, bool mark);
+
     std::atomic<bool> m_stopRun;  // read by waits on one thread while another stops the run
     bool m_valid;
     bool m_enable;

@@ -3,18 +3,6 @@
 
 // Shared operations whose implementation has not landed yet: they report it and do nothing.
 
-void Executor::sendMarkPara(const TarnParam& /*lens*/, bool /*redOn*/, MarkType /*markType*/) {
-    logUnavailable("Executor::sendMarkPara");
-}
-
-void Executor::setPower(const LaserParam& /*laser*/, const PenParam& /*pen*/, int16_t /*power*/, uint16_t /*word*/) {
-    logUnavailable("Executor::setPower");
-}
-
-void Executor::sendPenPara(const LaserParam& /*laser*/, const PenParam& /*pen*/) {
-    logUnavailable("Executor::sendPenPara");
-}
-
 void Executor::moveAxis(const ExtAxisPar& /*axis*/, int /*count*/, bool /*direction*/, bool /*wait*/) {
     logUnavailable("Executor::moveAxis");
 }

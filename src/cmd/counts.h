@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+// Board counts from doubles: rounded half away from zero, converted to a 64-bit signed integer,
+// then cut to the field's low bits. No clamping. A value the conversion cannot represent
+// (NaN, infinity, beyond 2^63) gives 0 in every field: a zero frequency, whose period is
+// infinite, is sent as 0.
+namespace counts {
+
+inline int64_t toCount(double value) {
+    const double r = std::round(value);
+    if (!(std::fabs(r) < 9223372036854775808.0)) return 0;
+    return static_cast<int64_t>(r);
+}
+
+inline uint8_t count8(double value) { return static_cast<uint8_t>(toCount(value)); }
+inline uint16_t count16(double value) { return static_cast<uint16_t>(toCount(value)); }
+inline uint32_t count24(double value) { return static_cast<uint32_t>(toCount(value)) & 0xFFFFFFu; }
+inline uint32_t count32(double value) { return static_cast<uint32_t>(toCount(value)); }
+
+}  // namespace counts

@@ -4,18 +4,10 @@
 #include <cstdint>
 #include <limits>
 
+#include "cmd/counts.h"
 #include "platform/quorcal.h"
 
 namespace {
-
-// Conversion toward zero. Out-of-range values saturate so that the clamp that follows still
-// sees their side of the field; NaN gives 0.
-int32_t truncToInt(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    if (value <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
 
 // Narrowing that keeps out-of-range values as infinities instead of leaving them undefined.
 float toFloat(double value) {
@@ -42,7 +34,7 @@ Point2dConcept<double> routeFlags(Point2dConcept<double> p, bool exchange, bool 
 }
 
 int32_t linearUnit(double mm, const GalvoParam& galvo) {
-    return truncToInt(quorcal::round(mm * galvo.scale) + galvo.center);
+    return counts::truncInt32(quorcal::round(mm * galvo.scale) + galvo.center);
 }
 
 int32_t clampUnit(int32_t value, int32_t resolution) {
@@ -54,15 +46,15 @@ int32_t clampUnit(int32_t value, int32_t resolution) {
 // Red-light correction of a calibrated device point: scale about the centre, then shift.
 void redlightInDevice(Point2dConcept<int>& dev, const GalvoParam& galvo, const RedlightParam& red) {
     const int64_t c = galvo.center;
-    dev.y = truncToInt(static_cast<double>(dev.y - c) * red.scaleY + galvo.center);
-    dev.x = truncToInt(static_cast<double>(dev.x - c) * red.scaleX + galvo.center);
+    dev.y = counts::truncInt32(static_cast<double>(dev.y - c) * red.scaleY + galvo.center);
+    dev.x = counts::truncInt32(static_cast<double>(dev.x - c) * red.scaleX + galvo.center);
 
     const bool invertX = galvo.use9Point ? galvo.calPar.invertX != 0 : galvo.invertX;
     const bool invertY = galvo.use9Point ? galvo.calPar.invertY != 0 : galvo.invertY;
     const double shiftX = red.offsetX * galvo.scale;
     const double shiftY = red.offsetY * galvo.scale;
-    dev.x = truncToInt(invertX ? dev.x - shiftX : dev.x + shiftX);
-    dev.y = truncToInt(invertY ? dev.y - shiftY : dev.y + shiftY);
+    dev.x = counts::truncInt32(invertX ? dev.x - shiftX : dev.x + shiftX);
+    dev.y = counts::truncInt32(invertY ? dev.y - shiftY : dev.y + shiftY);
 }
 
 }  // namespace
@@ -140,7 +132,7 @@ bool CalibFunc::calibPoint(const GalvoParam& galvo, Point2dConcept<double> logic
     tagVosPointF out{};
     const QuorCal& lib = quorcal::quorCal();
     const bool ok = galvo.use9Point ? lib.Calib9Pt(rec, in, out) : lib.CalibBox(rec, in, out);
-    dev.x = truncToInt(roundf(out.x));
-    dev.y = truncToInt(roundf(out.y));
+    dev.x = counts::truncInt32(roundf(out.x));
+    dev.y = counts::truncInt32(roundf(out.y));
     return ok;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 // Board counts from doubles: rounded half away from zero, converted to a 64-bit signed integer,
 // then cut to the field's low bits. No clamping. A value the conversion cannot represent
@@ -19,5 +20,14 @@ inline uint8_t count8(double value) { return static_cast<uint8_t>(toCount(value)
 inline uint16_t count16(double value) { return static_cast<uint16_t>(toCount(value)); }
 inline uint32_t count24(double value) { return static_cast<uint32_t>(toCount(value)) & 0xFFFFFFu; }
 inline uint32_t count32(double value) { return static_cast<uint32_t>(toCount(value)); }
+
+// Conversion toward zero that saturates instead of overflowing; NaN gives 0. Out-of-range
+// values keep their side, so a later clamp still sees where they were.
+inline int32_t truncInt32(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (value <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
 
 }  // namespace counts

@@ -14,24 +14,6 @@ bool unavailable(const char* operation) {
 }  // namespace
 
 // clang-format off
-void Executor5::sendRedSignal(bool) { unavailable("Executor5::sendRedSignal"); }
-bool Executor5::setRedSignal(bool) { return unavailable("Executor5::setRedSignal"); }
-void Executor5::sendLenPara(const TarnParam&, bool, MarkType) { unavailable("Executor5::sendLenPara"); }
-void Executor5::sendPortPara(const IOParam&) { unavailable("Executor5::sendPortPara"); }
-void Executor5::sendCO2PreionFPS(const LaserParam&, float) { unavailable("Executor5::sendCO2PreionFPS"); }
-void Executor5::sendPreionFPS(const LaserParam&) { unavailable("Executor5::sendPreionFPS"); }
-void Executor5::sendLightOnDelay(const PenParam&) { unavailable("Executor5::sendLightOnDelay"); }
-void Executor5::sendMOSignal(bool, uint16_t) { unavailable("Executor5::sendMOSignal"); }
-void Executor5::sendSpiPower(uint16_t, uint16_t, uint8_t, uint8_t, bool) { unavailable("Executor5::sendSpiPower"); }
-void Executor5::sendFiberPower(LaserType, double, double, uint16_t, uint16_t) { unavailable("Executor5::sendFiberPower"); }
-void Executor5::sendDASignal(uint16_t, bool, bool) { unavailable("Executor5::sendDASignal"); }
-void Executor5::sendMOPALaser(LaserType, uint16_t) { unavailable("Executor5::sendMOPALaser"); }
-bool Executor5::setSPIMode(uint8_t) { return unavailable("Executor5::setSPIMode"); }
-void Executor5::sendDelayTime(uint32_t) { unavailable("Executor5::sendDelayTime"); }
-uint32_t Executor5::sendMoveToAbs(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor5::sendMoveToAbs"); }
-uint32_t Executor5::sendMoveToRel(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor5::sendMoveToRel"); }
-uint32_t Executor5::sendLineToAbs(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor5::sendLineToAbs"); }
-uint32_t Executor5::sendLineToRel(Point2dConcept<int>, uint16_t, uint16_t) { return unavailable("Executor5::sendLineToRel"); }
 void Executor5::sendMovePulse(AxisID, bool, bool, uint32_t, bool, float, float, uint16_t) { unavailable("Executor5::sendMovePulse"); }
 bool Executor5::sendAxisMovePulse(const ExtAxisPar&, int, bool) { return unavailable("Executor5::sendAxisMovePulse"); }
 bool Executor5::sendAxisMovePulse(const ExtAxisParArray&, std::vector<int>, std::vector<bool>) { return unavailable("Executor5::sendAxisMovePulse"); }

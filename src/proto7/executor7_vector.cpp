@@ -1,10 +1,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
+#include "cmd/counts.h"
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/vector_steps.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
@@ -22,37 +23,22 @@ uint32_t queueVector(Executor& executor, const op7::ListOp& op, Point2dConcept<i
     return static_cast<uint32_t>(steps) + delay;
 }
 
-// A move must take at least one tick; only a relative move of zero length may take none.
-uint16_t absoluteSteps(uint16_t steps) { return steps == 0 ? 1 : steps; }
-
-uint16_t relativeSteps(uint16_t steps, Point2dConcept<int> offset) {
-    return steps == 0 && (offset.x != 0 || offset.y != 0) ? 1 : steps;
-}
-
-// Conversion toward zero that saturates instead of overflowing (NaN gives 0).
-int32_t truncToInt32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    if (v <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
 }  // namespace
 
 uint32_t Executor7::sendMoveToAbs(Point2dConcept<int> target, uint16_t steps, uint16_t delay) {
-    return queueVector(*this, op7::kMoveToAbs, target, absoluteSteps(steps), delay);
+    return queueVector(*this, op7::kMoveToAbs, target, vector_steps::absolute(steps), delay);
 }
 
 uint32_t Executor7::sendMoveToRel(Point2dConcept<int> offset, uint16_t steps, uint16_t delay) {
-    return queueVector(*this, op7::kMoveToRel, offset, relativeSteps(steps, offset), delay);
+    return queueVector(*this, op7::kMoveToRel, offset, vector_steps::relative(steps, offset), delay);
 }
 
 uint32_t Executor7::sendLineToAbs(Point2dConcept<int> target, uint16_t steps, uint16_t delay) {
-    return queueVector(*this, op7::kLineToAbs, target, absoluteSteps(steps), delay);
+    return queueVector(*this, op7::kLineToAbs, target, vector_steps::absolute(steps), delay);
 }
 
 uint32_t Executor7::sendLineToRel(Point2dConcept<int> offset, uint16_t steps, uint16_t delay) {
-    return queueVector(*this, op7::kLineToRel, offset, relativeSteps(steps, offset), delay);
+    return queueVector(*this, op7::kLineToRel, offset, vector_steps::relative(steps, offset), delay);
 }
 
 void Executor7::sendDelayTime(uint32_t ticks) {
@@ -71,8 +57,10 @@ void Executor7::sendLenPara(const TarnParam& lens, bool /*redOn*/, MarkType mark
         m_distScale = resolution / galvo.fieldSize;
         if (markType >= MARK_TYPE_FLY_FIRST && markType <= MARK_TYPE_FLY_LAST) {
             // Fly marking limits the range to the working area.
-            rangeX = std::min(resolution, truncToInt32(std::ceil(galvo.areaSizeX / galvo.fieldSize * resolution)));
-            rangeY = std::min(resolution, truncToInt32(std::ceil(galvo.areaSizeY / galvo.fieldSize * resolution)));
+            rangeX =
+                std::min(resolution, counts::truncInt32(std::ceil(galvo.areaSizeX / galvo.fieldSize * resolution)));
+            rangeY =
+                std::min(resolution, counts::truncInt32(std::ceil(galvo.areaSizeY / galvo.fieldSize * resolution)));
         }
     }
     const uint8_t exchange = galvo.use9Point ? (galvo.calPar.exchangeXY != 0 ? 1 : 0) : (galvo.exchangeXY ? 1 : 0);

@@ -9,10 +9,10 @@ TEST(Executor5Pending, OperationsFailWithoutTrafficAndSaySo) {
     EXPECT_FALSE(h.executor->getDevState(s, true));
     EXPECT_FALSE(h.executor->setReset());
     EXPECT_EQ(h.executor->getBoardMode(), BOARD_MODE_NO_ANSWER);
-    EXPECT_EQ(h.executor->sendLineToAbs(Point2dConcept<int>(1, 2), 10, 0), 0u);
+    EXPECT_FALSE(h.executor->setOutPortState(1, true, 0));
     EXPECT_TRUE(h.transfer.exchanges.empty());
     EXPECT_TRUE(h.log.contains("Executor5::getDevState not supported by this build"));
-    EXPECT_TRUE(h.log.contains("Executor5::sendLineToAbs not supported by this build"));
+    EXPECT_TRUE(h.log.contains("Executor5::setOutPortState not supported by this build"));
 }
 
 TEST(Executor5Pending, SharedOperationsStillWork) {

@@ -3,15 +3,6 @@
 
 // Shared operations whose implementation has not landed yet: they report it and do nothing.
 
-void Executor::moveAxis(const ExtAxisPar& /*axis*/, int /*count*/, bool /*direction*/, bool /*wait*/) {
-    logUnavailable("Executor::moveAxis");
-}
-
-void Executor::moveAxis(const ExtAxisParArray& /*axes*/, std::vector<int> /*counts*/, std::vector<bool> /*directions*/,
-                        bool /*wait*/) {
-    logUnavailable("Executor::moveAxis");
-}
-
 bool Executor::setIPAddr(std::string /*ip*/) {
     logUnavailable("Executor::setIPAddr");
     return false;

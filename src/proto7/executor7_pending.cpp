@@ -14,9 +14,6 @@ bool unavailable(const char* operation) {
 }  // namespace
 
 // clang-format off
-void Executor7::sendMovePulse(AxisID, bool, bool, uint32_t, bool, float, float, uint16_t) { unavailable("Executor7::sendMovePulse"); }
-bool Executor7::sendAxisMovePulse(const ExtAxisPar&, int, bool) { return unavailable("Executor7::sendAxisMovePulse"); }
-bool Executor7::sendAxisMovePulse(const ExtAxisParArray&, std::vector<int>, std::vector<bool>) { return unavailable("Executor7::sendAxisMovePulse"); }
 bool Executor7::getAxisStates(const std::vector<AxisSetting>&, std::vector<AxisState>&, bool) { return unavailable("Executor7::getAxisStates"); }
 bool Executor7::getOfflineRamSize(uint32_t&) { return unavailable("Executor7::getOfflineRamSize"); }
 void Executor7::sendOfflineParam(std::vector<OfflineParam>) { unavailable("Executor7::sendOfflineParam"); }
@@ -50,6 +47,4 @@ bool Executor7::setAxisLinkageStop() { return unavailable("Executor7::setAxisLin
 bool Executor7::setAxisConfig(AxisConfigParam) { return unavailable("Executor7::setAxisConfig"); }
 bool Executor7::setEnableAxis(AxisEnableParam) { return unavailable("Executor7::setEnableAxis"); }
 void Executor7::sendEnableAxis(AxisEnableParam) { unavailable("Executor7::sendEnableAxis"); }
-bool Executor7::sendAxis_03A0(const ExtAxisPar*, const double*, const bool*) { return unavailable("Executor7::sendAxis_03A0"); }
-void Executor7::sendAxis_03B1(int, uint32_t, bool, bool, bool, Point2dConcept<int>, uint32_t) { unavailable("Executor7::sendAxis_03B1"); }
 // clang-format on

@@ -209,26 +209,27 @@ struct GpoPar {
     uint32_t delay = 0;
 };
 
-// Extension axis on pulse/direction outputs.
+// Extension axis on pulse/direction outputs. Speeds default to 0 so that an unused axis slot
+// goes out as all zeros; a host sets the speeds of every axis it moves.
 struct EXECUTOR_API ExtAxisPar {
     int32_t axisNo = 0;
     uint8_t dirInvert = 0;
     uint8_t scaleEnable = 0;
     int32_t pulsesPerTurn = 1000;
     float travelPerTurn = 1.0f;
-    float maxSpeed = 100.0f;
+    float maxSpeed = 1000.0f;
     uint8_t homeEnable = 0;
     uint8_t homeDirection = 0;
-    float homeStartSpeed = 1.0f;
-    float homeSpeed = 10.0f;
-    float homeAcceleration = 100.0f;
-    float homeBackSpeed = 5.0f;
+    float homeStartSpeed = 0.0f;
+    float homeSpeed = 0.0f;
+    float homeAcceleration = 1.0f;
+    float homeBackSpeed = 0.0f;
     int32_t homeTravelFactor = 1;
     int32_t homeLevel = 0;
     float scaleFactor = 1.0f;
-    float startSpeed = 1.0f;
-    float runSpeed = 10.0f;
-    float acceleration = 100.0f;
+    float startSpeed = 0.0f;
+    float runSpeed = 0.0f;
+    float acceleration = 1.0f;
     uint8_t twoStageHoming = 0;
     int32_t moveMode = 0;
 

@@ -30,4 +30,11 @@ inline int32_t truncInt32(double value) {
     return static_cast<int32_t>(value);
 }
 
+// Conversion toward zero, keeping the low bits, with what does not fit in 32 bits (NaN and
+// infinities included) giving 0x80000000 as the board expects: its low 16 bits are 0.
+inline uint32_t truncWrap32(double value) {
+    if (!(std::fabs(value) < 2147483648.0)) return 0x80000000u;
+    return static_cast<uint32_t>(static_cast<int32_t>(value));
+}
+
 }  // namespace counts

@@ -14,9 +14,6 @@ bool unavailable(const char* operation) {
 }  // namespace
 
 // clang-format off
-void Executor5::sendMovePulse(AxisID, bool, bool, uint32_t, bool, float, float, uint16_t) { unavailable("Executor5::sendMovePulse"); }
-bool Executor5::sendAxisMovePulse(const ExtAxisPar&, int, bool) { return unavailable("Executor5::sendAxisMovePulse"); }
-bool Executor5::sendAxisMovePulse(const ExtAxisParArray&, std::vector<int>, std::vector<bool>) { return unavailable("Executor5::sendAxisMovePulse"); }
 bool Executor5::getDevType(BOARD_TYPE&, BOARD_TYPE_SUB&, DevSysInfo&) { return unavailable("Executor5::getDevType"); }
 BoardMode Executor5::getBoardMode() { unavailable("Executor5::getBoardMode"); return BOARD_MODE_NO_ANSWER; }
 bool Executor5::setBootMode() { return unavailable("Executor5::setBootMode"); }

@@ -6,6 +6,10 @@
 
 #include "executor/core/executor.h"
 
+namespace axis_slots {
+struct Slots;
+}
+
 // Executor for protocol 5 boards; reachable only through Executor::create.
 class Executor5 : public Executor {
 public:
@@ -98,4 +102,20 @@ protected:
 public:
     // The board reports no per-axis state: an axis move is over when the job is.
     bool waitForMoveFinish(uint8_t axis) override;
+
+protected:
+    // Axis packets. Axes 0 and 1 form the first pair, 2 and 3 the second; the counts and speeds
+    // packets carry the two slots of one pair, and the second pair's need the pair select first.
+    virtual bool sendAxisCounts(const ExtAxisPar* slots, const double* counts, const bool* directions, bool homing);
+    virtual bool sendAxisSpeeds(const ExtAxisPar* slots, bool homing);
+    virtual bool sendAxisRampLengths(const ExtAxisPar* slots, bool homing);
+    virtual bool sendAxisStart();
+    virtual bool sendAxisCounts2(const ExtAxisPar* slots, const double* counts, const bool* directions, bool homing);
+    virtual bool sendAxisSpeeds2(const ExtAxisPar* slots, bool homing);
+    virtual bool sendAxisPairSelect(bool select);
+
+private:
+    // Queues one pair's move, then takes the slots in stageSlots (bit i = slot i) through the
+    // later stages of two-stage homing.
+    void moveAxisPair(bool secondPair, axis_slots::Slots slots, bool homing, unsigned stageSlots);
 };

@@ -1,0 +1,139 @@
+#include "executor/sim/trace.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+namespace sim {
+
+namespace {
+
+const char* kindName(TraceEvent::Kind kind) {
+    switch (kind) {
+        case TraceEvent::kJump:
+            return "jump";
+        case TraceEvent::kMark:
+            return "mark";
+        case TraceEvent::kDelay:
+            return "delay";
+        case TraceEvent::kOutput:
+            return "output";
+        case TraceEvent::kAxisMove:
+            return "axis";
+        case TraceEvent::kLaser:
+            return "laser";
+        case TraceEvent::kLens:
+            return "lens";
+        default:
+            return "other";
+    }
+}
+
+double length(const TraceEvent& e) { return std::hypot(double(e.x1) - e.x0, double(e.y1) - e.y0); }
+
+// Distinct laser settings get distinct colours, in order of first use.
+const char* const kPalette[] = {"#d62728", "#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+
+}  // namespace
+
+size_t Trace::marks() const {
+    size_t n = 0;
+    for (const TraceEvent& e : events) n += e.kind == TraceEvent::kMark ? 1 : 0;
+    return n;
+}
+
+size_t Trace::jumps() const {
+    size_t n = 0;
+    for (const TraceEvent& e : events) n += e.kind == TraceEvent::kJump ? 1 : 0;
+    return n;
+}
+
+double Trace::markedLength() const {
+    double total = 0;
+    for (const TraceEvent& e : events)
+        if (e.kind == TraceEvent::kMark) total += length(e);
+    return total;
+}
+
+std::string Trace::toJson() const {
+    std::ostringstream out;
+    out << "[";
+    for (size_t i = 0; i < events.size(); ++i) {
+        const TraceEvent& e = events[i];
+        out << (i == 0 ? "\n" : ",\n") << "  {\"kind\":\"" << kindName(e.kind) << "\",\"start\":" << e.startTick
+            << ",\"ticks\":" << e.ticks;
+        switch (e.kind) {
+            case TraceEvent::kJump:
+            case TraceEvent::kMark:
+                out << ",\"from\":[" << e.x0 << "," << e.y0 << "],\"to\":[" << e.x1 << "," << e.y1 << "]";
+                if (e.kind == TraceEvent::kJump) break;
+                [[fallthrough]];
+            case TraceEvent::kLaser:
+                out << ",\"laser\":{\"pwmPeriod\":" << e.laser.pwmPeriod << ",\"pwmWidth\":" << e.laser.pwmWidth
+                    << ",\"da\":" << e.laser.daLevel << ",\"fiberPower\":" << e.laser.fiberPower
+                    << ",\"mopa\":" << e.laser.mopa << ",\"red\":" << (e.laser.redLight ? "true" : "false") << "}";
+                break;
+            case TraceEvent::kOutput:
+                out << ",\"mask\":" << e.a << ",\"value\":" << e.b;
+                break;
+            case TraceEvent::kAxisMove:
+                out << ",\"axis\":" << e.a << ",\"pulses\":" << static_cast<int32_t>(e.b);
+                break;
+            case TraceEvent::kLens:
+                out << ",\"rangeX\":" << e.a << ",\"rangeY\":" << e.b;
+                break;
+            case TraceEvent::kOther:
+                out << ",\"opcode\":" << e.a;
+                break;
+            default:
+                break;
+        }
+        out << "}";
+    }
+    out << (events.empty() ? "]\n" : "\n]\n");
+    return out.str();
+}
+
+std::string Trace::toSvg(int pixels) const {
+    constexpr double kField = 65536.0;
+    const double unit = kField / (pixels > 0 ? pixels : 800);  // one pixel in device units
+    std::map<std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, uint16_t>, const char*> colours;
+    auto colourOf = [&](const LaserState& l) {
+        auto key = std::make_tuple(l.pwmPeriod, l.pwmWidth, l.daLevel, l.fiberPower, l.mopa);
+        auto it = colours.find(key);
+        if (it != colours.end()) return it->second;
+        const char* c = kPalette[colours.size() % (sizeof(kPalette) / sizeof(kPalette[0]))];
+        colours.emplace(key, c);
+        return c;
+    };
+
+    std::ostringstream out;
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << pixels << "\" height=\"" << pixels
+        << "\" viewBox=\"0 0 65536 65536\">\n";
+    out << "<rect x=\"0\" y=\"0\" width=\"65536\" height=\"65536\" fill=\"white\" stroke=\"#888\" stroke-width=\""
+        << 2 * unit << "\"/>\n";
+    // Device y grows upwards; the picture's y grows downwards.
+    auto line = [&](const TraceEvent& e, const char* style) {
+        out << "<line x1=\"" << e.x0 << "\" y1=\"" << (65535 - e.y0) << "\" x2=\"" << e.x1 << "\" y2=\""
+            << (65535 - e.y1) << "\" " << style << "/>\n";
+    };
+    char jumpStyle[128];
+    std::snprintf(jumpStyle, sizeof(jumpStyle), "stroke=\"#aaa\" stroke-width=\"%.0f\" stroke-dasharray=\"%.0f %.0f\"",
+                  unit, 4 * unit, 3 * unit);
+    for (const TraceEvent& e : events) {
+        if (e.kind == TraceEvent::kJump) line(e, jumpStyle);
+    }
+    for (const TraceEvent& e : events) {
+        if (e.kind != TraceEvent::kMark) continue;
+        char style[128];
+        std::snprintf(style, sizeof(style), "stroke=\"%s\" stroke-width=\"%.0f\" stroke-linecap=\"round\"",
+                      colourOf(e.laser), 2 * unit);
+        line(e, style);
+    }
+    out << "</svg>\n";
+    return out.str();
+}
+
+}  // namespace sim

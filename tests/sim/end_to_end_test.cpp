@@ -1,0 +1,207 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "executor/executor.h"
+#include "executor/sim/sim_board.h"
+#include "executor/sim/sim_transfer.h"
+#include "support/recorders.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+// A connected executor on an in-process simulated board.
+struct SimRig {
+    explicit SimRig(BOARD_PROTOCOL protocol, sim::SimConfig config = sim::SimConfig(), bool network = false)
+        : board(withProtocol(config, protocol)), link(board, network) {
+        executor.reset(Executor::create(BOARD_TYPE_PROTOCOL7, protocol));
+        executor->setTransfer(&link);
+        par.m_localIp = "192.168.0.2";
+        par.m_mac = "02-00-00-00-00-01";
+    }
+    static sim::SimConfig withProtocol(sim::SimConfig c, BOARD_PROTOCOL p) {
+        c.protocol = p;
+        return c;
+    }
+
+    LogRecorder log;
+    SleepRecorder sleeps;
+    sim::SimBoard board;
+    sim::SimTransfer link;
+    DevPar par;
+    std::unique_ptr<Executor> executor;
+};
+
+TarnParam lens() {
+    TarnParam t;
+    t.galvo.fieldSize = 100;
+    t.galvo.setResolution(65535);  // 655.35 units per mm around 32768
+    t.laser.laserType = LASER_TYPE_0;
+    t.laser.pwmEnable0 = 1;
+    for (int i = 0; i <= 10; ++i) t.laser.powerTable0[i] = static_cast<float>(10 * i);
+    return t;
+}
+
+PenParam pen() {
+    PenParam p;
+    p.power = 50;
+    p.frequency = 20;
+    return p;
+}
+
+MarkCtrlData linear() {
+    MarkCtrlData c;
+    c.markType = MARK_TYPE_LINEAR;
+    return c;
+}
+
+// A 20 mm square around the centre: one jump, four marks.
+void markSquare(Executor& e) {
+    const TarnParam t = lens();
+    e.sendMarkPara(t, false, MARK_TYPE_LINEAR);
+    e.setStartMark();
+    e.sendPenPara(t.laser, pen());
+    e.gotoPositionAbs(t, {-10, -10}, 100, 10, linear());
+    e.linetoPositionAbs(t, {10, -10}, 200, 0, linear());
+    e.linetoPositionAbs(t, {10, 10}, 200, 0, linear());
+    e.linetoPositionAbs(t, {-10, 10}, 200, 0, linear());
+    e.linetoPositionAbs(t, {-10, -10}, 200, 0, linear());
+}
+
+// Jumps and marks only, without their start times: what a person would see marked.
+std::vector<sim::TraceEvent> geometry(const sim::Trace& trace) {
+    std::vector<sim::TraceEvent> out;
+    for (sim::TraceEvent e : trace.events) {
+        if (e.kind != sim::TraceEvent::kJump && e.kind != sim::TraceEvent::kMark) continue;
+        e.startTick = 0;
+        out.push_back(e);
+    }
+    return out;
+}
+
+}  // namespace
+
+class EndToEnd : public ::testing::TestWithParam<BOARD_PROTOCOL> {};
+
+TEST_P(EndToEnd, SquareJobIsMarkedWhereTheMillimetresSay) {
+    SimRig rig(GetParam());
+    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
+    markSquare(*rig.executor);
+    ASSERT_TRUE(rig.executor->exeCurCmd(true));
+    EXPECT_TRUE(rig.executor->unInit());
+
+    const sim::Trace trace = rig.board.trace();
+    EXPECT_EQ(rig.board.errors().total(), 0u);
+    ASSERT_EQ(trace.marks(), 4u);
+    const auto shape = geometry(trace);
+    const sim::TraceEvent& last = shape.back();
+    // 10 mm * 655.35 = 6553.5, rounded away from zero.
+    EXPECT_EQ(last.x1, 32768 - 6554);
+    EXPECT_EQ(last.y1, 32768 - 6554);
+    EXPECT_EQ(last.ticks, 200u);
+    EXPECT_NEAR(trace.markedLength(), 4 * 2 * 6554, 8);
+    for (const auto& e : shape) {
+        if (e.kind == sim::TraceEvent::kMark) {
+            EXPECT_NE(e.laser.pwmPeriod, 0u);
+        }
+    }
+}
+
+TEST_P(EndToEnd, NetworkLinkBindsAndMarksTheSame) {
+    SimRig direct(GetParam());
+    ASSERT_EQ(direct.executor->init(direct.par, false, false), SDK_OK);
+    markSquare(*direct.executor);
+    direct.executor->exeCurCmd(true);
+
+    SimRig net(GetParam(), sim::SimConfig(), true);
+    ASSERT_EQ(net.executor->init(net.par, false, false), SDK_OK);
+    EXPECT_TRUE(net.executor->isBindByMe());
+    markSquare(*net.executor);
+    net.executor->exeCurCmd(true);
+    EXPECT_EQ(geometry(net.board.trace()), geometry(direct.board.trace()));
+}
+
+TEST_P(EndToEnd, FlowControlHoldsFramesBackUntilTheBoardHasRoom) {
+    sim::SimConfig config;
+    config.pacing = sim::Pacing::kSimulated;
+    config.ticksPerPoll = 500;
+    config.commandMemory = 16 * 1024;
+    SimRig rig(GetParam(), config);
+    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
+    const TarnParam t = lens();
+    rig.executor->setStartMark();
+    for (int i = 0; i < 2000; ++i)
+        rig.executor->linetoPositionAbs(t, {std::sin(i * 0.01) * 20, std::cos(i * 0.01) * 20}, 50, 0, linear());
+    ASSERT_TRUE(rig.executor->exeCurCmd(true));
+    EXPECT_EQ(rig.board.trace().marks(), 2000u);
+    size_t roomWaits = 0;
+    for (uint32_t ms : rig.sleeps.pauses) roomWaits += ms == 10 ? 1 : 0;
+    EXPECT_GT(roomWaits, 0u);  // the host had to wait for room at least once
+    EXPECT_EQ(rig.board.errors().total(), 0u);
+}
+
+TEST_P(EndToEnd, OfflineProgramRunsLikeTheOnlineJob) {
+    SimRig online(GetParam());
+    ASSERT_EQ(online.executor->init(online.par, false, false), SDK_OK);
+    markSquare(*online.executor);
+    online.executor->exeCurCmd(true);
+
+    SimRig offline(GetParam());
+    ASSERT_EQ(offline.executor->init(offline.par, false, false), SDK_OK);
+    offline.executor->setOfflineMode(true);
+    markSquare(*offline.executor);
+    SdkError err = SDK_OK;
+    ASSERT_TRUE(offline.executor->OfflineDownload(err));
+    EXPECT_EQ(err, SDK_OK);
+    EXPECT_TRUE(offline.board.trace().marks() == 0u);  // nothing ran while downloading
+    ASSERT_TRUE(offline.board.runOfflineProgram());
+    EXPECT_EQ(geometry(offline.board.trace()), geometry(online.board.trace()));
+}
+
+TEST_P(EndToEnd, UserDataRoundTripThroughParameterMemory) {
+    SimRig rig(GetParam());
+    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
+    uint32_t dataAddr = 0, size = 0;
+    ASSERT_TRUE(rig.executor->getUserRamInfo(dataAddr, size));
+    std::vector<uint8_t> data(300);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+    ASSERT_TRUE(rig.executor->writeUserData(data.data(), static_cast<uint32_t>(data.size())));
+    uint32_t stored = 0;
+    ASSERT_TRUE(rig.executor->getUserDataSize(stored));
+    EXPECT_EQ(stored, data.size());
+    std::vector<uint8_t> back(data.size());
+    ASSERT_TRUE(rig.executor->readUserData(back.data(), static_cast<uint32_t>(back.size())));
+    EXPECT_EQ(back, data);
+    EXPECT_TRUE(rig.log.contains("EEPROM read data crc OK"));
+}
+
+TEST_P(EndToEnd, BoardStuckInItsBootLoaderIsReported) {
+    SimRig rig(GetParam());
+    rig.board.faults().factoryModeReads = 3;
+    EXPECT_EQ(rig.executor->init(rig.par, false, false), SDK_NOT_ENABLED);
+    EXPECT_FALSE(rig.executor->isEnable());
+}
+
+TEST_P(EndToEnd, LostFrameIsReportedAndLaterCommandsStillRun) {
+    SimRig rig(GetParam());
+    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
+    rig.executor->setStartMark();
+    const TarnParam t = lens();
+    rig.executor->linetoPositionAbs(t, {1, 1}, 10, 0, linear());
+    rig.board.faults().failExchange = rig.board.exchanges() + 2;  // the room check, then the frame
+    EXPECT_FALSE(rig.executor->exeCurCmd(false));
+    EXPECT_TRUE(rig.log.contains("Executor::exeCurCmd ReadAndWriteData fail"));
+    rig.executor->linetoPositionAbs(t, {2, 2}, 10, 0, linear());
+    EXPECT_TRUE(rig.executor->exeCurCmd(true));
+    EXPECT_EQ(rig.board.trace().marks(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5),
+                         [](const ::testing::TestParamInfo<BOARD_PROTOCOL>& info) {
+                             return info.param == BOARD_PROTOCOL_7 ? std::string("Protocol7")
+                                                                   : std::string("Protocol5");
+                         });

@@ -1,0 +1,13 @@
+# Runs `executor-cli demo` and checks that it succeeds and writes an SVG picture with marks.
+file(REMOVE "${OUT}")
+execute_process(COMMAND "${CLI}" demo --out "${OUT}" RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "executor-cli demo failed (${result}):\n${out}\n${err}")
+endif()
+if(NOT out MATCHES "186 marks")
+    message(FATAL_ERROR "unexpected summary:\n${out}")
+endif()
+file(READ "${OUT}" svg)
+if(NOT svg MATCHES "<svg" OR NOT svg MATCHES "stroke-linecap")
+    message(FATAL_ERROR "no marks in ${OUT}")
+endif()

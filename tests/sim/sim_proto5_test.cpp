@@ -66,38 +66,6 @@ struct Board5 {
 
 }  // namespace
 
-TEST(SimProto5Answer, ProbeTypeAndBoardMode) {
-    Board5 b;
-    EXPECT_EQ(b.word(pkt(0x0123), 0), 0x0123);
-    EXPECT_EQ(b.word(pkt(op5::kDevType), 4), 80 << 8 | 12);  // the configured FPGA version
-    b.board.faults().factoryModeReads = 1;
-    EXPECT_EQ(b.word(pkt(op5::kBoardMode), 10), 0x55AA);
-    EXPECT_EQ(b.word(pkt(op5::kBoardMode), 10), 0xAA55);
-    b.ask(pkt(op5::kBootAppMode, {0x55, 0xD5}));
-    EXPECT_EQ(b.word(pkt(op5::kBoardMode), 10), 0x55AA);
-}
-
-TEST(SimProto5Answer, StatusFieldsTheHostReads) {
-    Board5 b;
-    b.board.setInputs(0x1A5);
-    Bytes s = b.ask(pkt(op5::kDevState));
-    EXPECT_EQ(s[2], 0x20);  // finished: the host reads work state 0
-    EXPECT_EQ(s[5], 0xA5);
-    EXPECT_EQ(s[6], 64);  // 256 KiB in 4 KiB units
-    b.send({vec(op5::kMoveToAbs, 1, 0, 0, 0)});
-    b.ask(pkt(op5::kOnlineOffline, {0x01}));
-    b.board.faults().busyPolls = 1;
-    b.ask(pkt(op5::kOfflineClearFile, {0x20}));
-    s = b.ask(pkt(op5::kDevState));
-    EXPECT_EQ(s[2], 0x80 | 0x40 | 0x08);  // offline, flash busy, working
-    EXPECT_EQ(s[6], 63);
-    EXPECT_EQ(b.ask(pkt(op5::kDevState))[2] & 0x40, 0);
-
-    sim::SimConfig big = config5();
-    big.commandMemory = 2 * 1024 * 1024;
-    EXPECT_EQ(Board5(big).ask(pkt(op5::kDevState))[6], 255);
-}
-
 TEST(SimProto5Answer, MarkCounterWrapsAndResets) {
     Board5 b;
     b.ask(pkt(op5::kRun));
@@ -147,41 +115,6 @@ TEST(SimProto5Answer, OutputsRefusalsAndErrorCounts) {
     EXPECT_EQ(e.unknownOpcodes, 3u);
     EXPECT_EQ(e.badLengths, 1u);
     EXPECT_EQ(e.truncatedPackets, 1u);
-}
-
-TEST(SimProto5Memory, EepromWriteThenReadInPieces) {
-    Board5 b;
-    Bytes write = pkt(op5::kEepromWrite, {0x05, 0x00, 4, 0, 'h', 'e', 'l', 'l', 'o'}, 38);
-    EXPECT_EQ(b.ask(write)[2], 0);
-    EXPECT_EQ(b.board.eepromBytes(0x500, 6), std::string("hello") + '\0');
-    EXPECT_EQ(b.ask(pkt(op5::kEepromPreRead, {0x05, 0x00, 0, 39}))[2], 0);
-    const Bytes first = b.ask(pkt(op5::kEepromRead));
-    ASSERT_EQ(first[2], 32);
-    EXPECT_EQ(std::string(first.begin() + 4, first.begin() + 9), "hello");
-    EXPECT_EQ(b.ask(pkt(op5::kEepromRead))[2], 8);
-    EXPECT_EQ(b.ask(pkt(op5::kEepromRead))[2], 0);
-
-    b.board.faults().busyPolls = 1;  // a stored piece keeps the memory busy for one poll
-    b.ask(write);
-    write[6] = 'j';
-    EXPECT_EQ(b.ask(write)[2] & 1, 1);
-    EXPECT_EQ(b.board.eepromBytes(0x500, 1), "h");
-}
-
-TEST(SimProto5Memory, FlashEraseAndPageWrite) {
-    sim::SimModel m(config5());
-    Bytes page = pkt(op5::kOfflineWritePage, {0x02, 0x00, 0x10, 0x00, 0, 0, 0, 0, 0, 0, 0x0F, 0xF0}, 12 + 256);
-    m.personality().answer(m, page);
-    EXPECT_EQ(m.flash[0x1000], 0x0F);
-    page[12] = 0xF0;
-    m.personality().answer(m, page);
-    EXPECT_EQ(m.flash[0x1000], 0x00);  // programming only clears bits
-    EXPECT_EQ(m.flash[0x1001], 0xF0);
-    m.flash[0x0FFF] = 0x12;
-    m.personality().answer(m, pkt(op5::kOfflineClearFile, {0x20, 0x00, 0x12, 0x34}));
-    EXPECT_EQ(m.flash[0x1000], 0xFF);
-    EXPECT_EQ(m.flash[0x1FFF], 0xFF);
-    EXPECT_EQ(m.flash[0x0FFF], 0x12);
 }
 
 TEST(SimProto5List, VectorsLaserAndLens) {

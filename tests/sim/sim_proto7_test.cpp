@@ -60,48 +60,6 @@ const Data kStatus = request(op7::kDevState);
 
 // Catches reply data placed where the library does not read it, port words in the wrong order, a
 // mode byte that ignores the boot switch.
-TEST(SimProto7Status, RepliesCarryTheirDataWhereTheLibraryReadsIt) {
-    const std::pair<Data, Fields> cases[] = {
-        {request(op7::kProbe), {{0, {0, 0, 0}}}},  // no 01 23 echo: not a protocol 5 board
-        {request(op7::kDevType), {{4, {0x18, 0x00}}}},
-        {request(op7::kHeartbeat, {{4, {0xFF, 0x01}}}), {{4, {0x00, 0x02}}}},  // 0x01FF + 1, LE
-        {request(0xF0FA, {{2, {1}}}, 14), {{2, {0}}}},
-        {request(op7::kOfflineRamSize), {{4, {0x00, 0x10, 0x00, 0x00}}}},
-        {request(op7::kDataTransmit, {{2, {7}}, {4, {'a', 'b', 'c'}}}, 7), {{2, {0, 0, 'a', 'b', 'c'}}}},
-        {kStatus, {{4, {1}}, {12, {1, 0x00, 0x01, 0x00}}}},  // idle, finished, 256 KiB free
-    };
-    for (const auto& c : cases) {
-        sim::SimBoard board;
-        const Data reply = ask(board, c.first);
-        for (const auto& f : c.second)
-            EXPECT_EQ(at(reply, f.first, f.second.size()), f.second) << std::hex << wire::get16be(c.first.data());
-    }
-
-    // Port 2 as the library sends it, and the status outputs, per firmware family.
-    const std::pair<uint16_t, std::pair<Data, Data>> ports[] = {
-        {0x1800, {{0x04, 0, 0, 0}, {0, 0, 0, 0x04}}},
-        {0x1700, {{0, 0x04, 0, 0}, {0x04, 0, 0, 0}}},
-        {0x1579, {{0, 0x04, 0, 0}, {0, 0, 0, 0x04}}},
-    };
-    for (const auto& p : ports) {
-        sim::SimConfig config;
-        config.firmwareVersion = p.first;
-        sim::SimBoard board(config);
-        board.setInputs(0x12345678);
-        ask(board, request(op7::kOutPortStateAll, {{4, p.second.first}, {8, p.second.first}}));
-        EXPECT_EQ(board.outputs(), 0x04u) << std::hex << p.first;
-        const Data status = ask(board, kStatus);
-        EXPECT_EQ(at(status, 20, 4), p.second.second) << std::hex << p.first;
-        EXPECT_THAT(at(status, 16, 4), ElementsAre(0x12, 0x34, 0x56, 0x78));
-    }
-
-    sim::SimBoard board;  // the boot loader switch shows in the mode byte
-    ask(board, request(op7::kBootMode));
-    EXPECT_EQ(ask(board, request(op7::kBoardMode))[2], 0x01);
-    ask(board, request(op7::kAppMode));
-    EXPECT_EQ(ask(board, request(op7::kBoardMode))[2], 0x04);
-}
-
 // Catches a board that executes before run, ignores pause, or keeps commands across a reset.
 TEST(SimProto7Run, FramesWaitForRunPauseHoldsAndResetDrops) {
     sim::SimBoard board;
@@ -191,62 +149,7 @@ TEST(SimProto7List, PacketsTakeEffect) {
 }
 
 // Catches a wrong read window or piece size, or a busy memory that still takes pieces.
-TEST(SimProto7Memory, EepromWritesThenReadsInPiecesAndHoldsWhileBusy) {
-    sim::SimBoard board;
-    Data data(40);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
-    ask(board, request(op7::kEepromWrite, {{4, {0x05, 0x00, 31}}, {8, Data(data.begin(), data.begin() + 32)}}, 40));
-    ask(board, request(op7::kEepromWrite, {{4, {0x05, 0x20, 7}}, {8, Data(data.begin() + 32, data.end())}}, 40));
-    EXPECT_EQ(board.eepromBytes(0x500, 40), std::string(data.begin(), data.end()));
-
-    EXPECT_EQ(ask(board, request(op7::kEepromPreRead, {{4, {0x05, 0x00, 0, 39}}}))[4], 0);
-    Data back;
-    for (size_t n : {32u, 8u, 0u}) {
-        const Data r = ask(board, request(op7::kEepromRead));
-        ASSERT_EQ(r[4], n);
-        back.insert(back.end(), r.begin() + 6, r.begin() + 6 + static_cast<long>(n));
-    }
-    EXPECT_EQ(back, data);
-
-    board.faults().busyPolls = 2;
-    EXPECT_EQ(ask(board, request(op7::kEepromWrite, {{4, {0x06, 0x00, 0}}, {8, {0xAB}}}, 40))[4], 0);
-    const Data next = request(op7::kEepromWrite, {{4, {0x06, 0x01, 0}}, {8, {0xCD}}}, 40);
-    EXPECT_EQ(ask(board, next)[4], 1);
-    EXPECT_EQ(ask(board, next)[4], 1);
-    EXPECT_EQ(board.eepromBytes(0x600, 2), std::string("\xAB\0", 2));
-    EXPECT_EQ(ask(board, next)[4], 0);
-    EXPECT_EQ(board.eepromBytes(0x600, 2), "\xAB\xCD");
-}
-
 // Catches pages placed by the wrong number, an erase that does not erase, or writes while busy.
-TEST(SimProto7Memory, FlashPagesGoByNumberAndEraseClearsSectors) {
-    sim::SimBoard board;
-    auto page = [](uint16_t number, std::vector<Data> packets) {
-        Data req = request(op7::kOfflineWritePage, {{4, {0, 2}}}, 8);
-        wire::put16be(&req[6], number);
-        for (const Data& p : packets) req.insert(req.end(), p.begin(), p.end());
-        req.resize(8 + 256, 0xFF);
-        return req;
-    };
-    // Page 1 is full (fourteen jumps and a count-once, 256 bytes); the program goes on in page 2.
-    std::vector<Data> first(14, vec(op7::kMoveToAbs, 100, 100));
-    first.push_back(packet(op7::kCountOnce));
-    EXPECT_EQ(ask(board, page(2, {vec(op7::kMoveToAbs, 5000, 6000)}))[2], 0);
-    EXPECT_EQ(ask(board, page(1, first))[2], 0);
-    ASSERT_TRUE(board.runOfflineProgram());
-    EXPECT_EQ(board.x(), 5000);
-    EXPECT_EQ(board.trace().jumps(), 15u);
-    EXPECT_EQ(board.errors().total(), 0u);
-
-    board.faults().busyPolls = 1;
-    EXPECT_EQ(ask(board, request(op7::kOfflineClearFile, {{4, {0x20, 0, 0, 0}}}))[2], 0);
-    EXPECT_NE(ask(board, page(1, first))[2], 0);  // still erasing
-    EXPECT_EQ(ask(board, kStatus)[5], 0x02);
-    EXPECT_EQ(ask(board, kStatus)[5], 0x00);
-    EXPECT_FALSE(board.runOfflineProgram());
-    EXPECT_NE(ask(board, request(op7::kOfflineClearFile, {{4, {0x20, 0, 0x08, 0}}}))[2], 0);  // not a sector start
-}
-
 // Catches malformed input that goes unnoticed or is executed anyway.
 TEST(SimProto7Errors, MalformedInputIsCountedAndNotExecuted) {
     Data wrongLength = vec(op7::kMoveToAbs, 9, 9);

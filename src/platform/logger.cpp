@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "executor/platform/text.h"
+
 namespace {
 
 // Recursive so that a sink which itself logs does not deadlock.
@@ -101,19 +103,9 @@ Logger::~Logger() {
 }
 
 Logger& Logger::printf(const char* format, ...) {
-    if (!format) return *this;
     va_list args;
     va_start(args, format);
-    va_list probe;
-    va_copy(probe, args);
-    int needed = std::vsnprintf(nullptr, 0, format, probe);
-    va_end(probe);
-    if (needed > 0) {
-        size_t old = m_line.size();
-        m_line.resize(old + static_cast<size_t>(needed) + 1);
-        std::vsnprintf(&m_line[old], static_cast<size_t>(needed) + 1, format, args);
-        m_line.resize(old + static_cast<size_t>(needed));
-    }
+    utils::vformatAppend(m_line, format, args);
     va_end(args);
     return *this;
 }

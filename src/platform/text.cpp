@@ -5,21 +5,25 @@
 
 namespace utils {
 
-std::string format(const char* fmt, ...) {
-    std::string out;
-    if (!fmt) return out;
-    va_list args;
-    va_start(args, fmt);
+void vformatAppend(std::string& out, const char* fmt, va_list args) {
+    if (!fmt) return;
     va_list probe;
     va_copy(probe, args);
-    int needed = std::vsnprintf(nullptr, 0, fmt, probe);
+    const int needed = std::vsnprintf(nullptr, 0, fmt, probe);
     va_end(probe);
-    if (needed > 0) {
-        // One extra byte for the terminator vsnprintf always writes.
-        out.resize(static_cast<size_t>(needed) + 1);
-        std::vsnprintf(&out[0], out.size(), fmt, args);
-        out.resize(static_cast<size_t>(needed));
-    }
+    if (needed <= 0) return;
+    // One extra byte for the terminator vsnprintf always writes.
+    const size_t old = out.size();
+    out.resize(old + static_cast<size_t>(needed) + 1);
+    std::vsnprintf(&out[old], static_cast<size_t>(needed) + 1, fmt, args);
+    out.resize(old + static_cast<size_t>(needed));
+}
+
+std::string format(const char* fmt, ...) {
+    std::string out;
+    va_list args;
+    va_start(args, fmt);
+    vformatAppend(out, fmt, args);
     va_end(args);
     return out;
 }

@@ -68,4 +68,25 @@ constexpr uint16_t kSpiSelect = 0x01A2;
 constexpr uint16_t kAxisStatesA = 0x1667;
 constexpr uint16_t kAxisStatesB = 0x1668;
 
+// Every opcode, for walking the catalogue.
+constexpr uint16_t kListOpcodes[] = {
+    kHardwareBlock, kCountOnce,    kMOPALaser,    kDASignal,       kLightOnDelay, kFiberPower,  kLenPara,
+    kLenRange,      kPortPara,     kCO2PreionFPS, kPreionFPS,      kAxisCounts,   kAxisSpeeds,  kAxisRamps,
+    kAxisStart,     kAxisCounts2,  kAxisSpeeds2,  kAxisPairSelect, kMoveToAbs,    kMoveToRel,   kLineToAbs,
+    kLineToRel,     0x0260,        0x0261,        0x0262,          0x0263,        kMOSignalOff, kMOSignalOn,
+    kSpiPower,      kOutPortState, kOutPortPulse, kMarkInport,     kOfflineBlock, kSramBack,
+};
+
+constexpr uint16_t kImmediateOpcodes[] = {
+    kDevState,      kDevExtState,      kRun,
+    kReset,         kClearCache,       kReady,
+    kResetCount,    kDevType,          kOutPortStateNow,
+    kOutPortRead,   kOfflineWritePage, kOfflineClearFile,
+    kOnlineOffline, kSoftTrigger,      kPauseResume,
+    kBoardMode,     kBootAppMode,      kEepromPreRead,
+    kEepromRead,    kEepromWrite,      kSpiText,
+    kSpiSend,       kSpiSelect,        kAxisStatesA,
+    kAxisStatesB,
+};
+
 }  // namespace op5

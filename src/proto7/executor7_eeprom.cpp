@@ -1,24 +1,58 @@
-#include "core/log.h"
+#include "core/eeprom_executor.h"
 #include "executor/proto7/executor7.h"
-
-// Protocol 7 operations being built now (placeholder until they land): each reports it and fails
-// (false, 0 or -1) without touching the board.
+#include "proto7/opcodes7.h"
 
 namespace {
 
-bool unavailable(const char* operation) {
-    logUnavailable(operation);
-    return false;
-}
+const eeprom::Layout kLayout7{
+    op7::kEepromPreRead,
+    op7::kEepromRead,
+    op7::kEepromWrite,
+    40,  // write request
+    4,
+    6,  // pre-read: address, count - 1
+    4,
+    6,  // write: address, piece length - 1
+    8,  // write: data
+    4,  // busy bit
+    4,
+    6,     // read reply: piece length, data
+    true,  // status byte judged too
+};
+
+// User data beyond this size is fetched with a second pre-read.
+constexpr uint32_t kReadSplit = 4096;
 
 }  // namespace
 
-// clang-format off
-bool Executor7::getUserRamInfo(uint32_t&, uint32_t&) { return unavailable("Executor7::getUserRamInfo"); }
-bool Executor7::writeUserData(const uint8_t*, uint32_t) { return unavailable("Executor7::writeUserData"); }
-bool Executor7::getUserDataSize(uint32_t&) { return unavailable("Executor7::getUserDataSize"); }
-bool Executor7::readUserData(uint8_t*, uint32_t) { return unavailable("Executor7::readUserData"); }
-bool Executor7::setEepromData(uint16_t, const uint8_t*, uint16_t) { return unavailable("Executor7::setEepromData"); }
-bool Executor7::getEepromData(uint16_t, uint8_t*, uint16_t) { return unavailable("Executor7::getEepromData"); }
-bool Executor7::setEepromDataSize(uint32_t, uint32_t) { return unavailable("Executor7::setEepromDataSize"); }
-// clang-format on
+bool Executor7::setEepromData(uint16_t addr, const uint8_t* data, uint16_t size) {
+    return eeprom::write(m_transfer, kLayout7, m_eepromLimit, addr, data, size);
+}
+
+bool Executor7::getEepromData(uint16_t addr, uint8_t* data, uint16_t size) {
+    return eeprom::read(m_transfer, kLayout7, m_eepromLimit, addr, data, size);
+}
+
+bool Executor7::getUserRamInfo(uint32_t& dataAddr, uint32_t& eepromSize) {
+    return eeprom::readInfo(eeprom::rawReadOf(*this), m_userDataAddr, m_eepromLimit, dataAddr, eepromSize);
+}
+
+bool Executor7::getUserDataSize(uint32_t& size) {
+    if (!eeprom::readHeader(eeprom::rawReadOf(*this), m_userDataAddr, m_userDataSize, m_userDataCrc)) return false;
+    size = m_userDataSize;
+    return true;
+}
+
+bool Executor7::setEepromDataSize(uint32_t size, uint32_t crc) {
+    return eeprom::writeHeader(eeprom::rawWriteOf(*this), m_userDataAddr, size, crc);
+}
+
+bool Executor7::writeUserData(const uint8_t* data, uint32_t size) {
+    return eeprom::writeUserData(
+        eeprom::rawWriteOf(*this), [this](uint32_t n, uint32_t crc) { return setEepromDataSize(n, crc); },
+        m_userDataAddr, data, size);
+}
+
+bool Executor7::readUserData(uint8_t* data, uint32_t size) {
+    return eeprom::readUserData(eeprom::rawReadOf(*this), m_userDataAddr, kReadSplit, m_userDataCrc, data, size);
+}

@@ -151,6 +151,22 @@ static_assert(offsetof(tagLenPar, reserved4) == 0x137C, "tagLenPar layout");
 static_assert(offsetof(tagLenPar, calPar) == 0x1480, "tagLenPar layout");
 static_assert(sizeof(tagLenPar) == 0x1480 + sizeof(GalvoCalPar), "tagLenPar layout");
 
+// One calibration grid point (logical mm): where the point was meant to land and where it did.
+struct tagCalData {  // NOLINT(readability-identifier-naming): the library's own name
+    float nominalX = 0.0f;
+    float nominalY = 0.0f;
+    float measuredX = 0.0f;
+    float measuredY = 0.0f;
+};
+
+namespace quorcal {
+
+// Largest equal-spacing point set and largest calibration grid side a file holds.
+constexpr int kMaxEqualPnts = 1000;
+constexpr int kMaxGridSize = 256;
+
+}  // namespace quorcal
+
 // The calibration library. Its single instance is a global object (see quorCal), so it exists
 // from the moment the library is loaded until it is unloaded.
 class QuorCal {
@@ -162,6 +178,44 @@ public:
     // Calibrated mappings described above; out is written only on success.
     bool Calib9Pt(const tagLenPar& rec, const tagVosPointF& in, tagVosPointF& out) const;
     bool CalibBox(const tagLenPar& rec, const tagVosPointF& in, tagVosPointF& out) const;
+
+    // Calibration files (format in quorcal_file.cpp). Paths are narrow strings in the platform's
+    // code page, which is UTF-8 on the platforms served. Every call returns false, changing
+    // neither its outputs nor the file, for a null path or buffer, a missing, truncated,
+    // malformed or other-version file, or an argument beyond the limits above.
+    //
+    // loadUcf copies the stored lens values into rec (its reserved members stay); false for a
+    // file without a lens. saveUcf stores rec's lens values, keeping the point sets of an existing
+    // file; an existing file that is not a readable calibration file is left alone (false).
+    bool loadUcf(const char* path, tagLenPar& rec) const;
+    bool saveUcf(const char* path, const tagLenPar& rec) const;
+    // The stored field size (mm), working area size (mm, the larger extent) and resolution
+    // (largest device coordinate).
+    bool getBasePara(const char* path, double& fieldSize, double& areaSize, int& resolution) const;
+
+    // Point sets by selector (any int). count carries the capacity of buffer in and the number of
+    // points out; a set larger than the capacity fails with count set to its size. A missing set
+    // fails. getCalibPnts succeeds only when n is the stored grid side; otherwise it fails with n
+    // set to that side, so n = 0 asks for it. Setting a set replaces the one with its selector
+    // and keeps everything else; a missing file is created holding just that set (no lens).
+    bool getEqualPnts(const char* path, int selector, int& count, tagVosPointF* buffer) const;
+    bool setEqualPnts(const char* path, int selector, int count, const tagVosPointF* buffer) const;
+    bool getCalibPnts(const char* path, int selector, int& n, tagCalData* buffer) const;
+    bool setCalibPnts(const char* path, int selector, int n, const tagCalData* buffer) const;
+
+    // Box parameters from the measurements of a test mark (method in quorcal_file.cpp).
+    //   lvs, nine measurements in mm of a square of side calPar[8] spanning the lens field,
+    //   marked with its two centre lines using the box parameters calPar[0..7]:
+    //     0..2  X lengths of the top edge, the horizontal centre line and the bottom edge
+    //     3..5  Y lengths of the left edge, the vertical centre line and the right edge
+    //     6, 7  diagonals from the bottom-left and from the top-left corner
+    //     8     rise of the horizontal centre line: Y of its right end minus Y of its left end
+    //   calPar, result: X and Y scale in percent, then pincushion X and Y, the shear of Y with X
+    //   and of X with Y, trapezoid X and Y: boxCoef[6], [7], [0] .. [5].
+    // result holds the parameters that make the same lens mark the square true. False, result
+    // untouched, for non-finite input, a side or a length that is not positive, or a
+    // non-finite result.
+    bool getRecManParas(const double* lvs, const double* calPar, double* result) const;
 };
 
 namespace quorcal {

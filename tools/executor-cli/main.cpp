@@ -58,7 +58,8 @@ struct Job {
     void move(Point2dConcept<double> to, bool mark) {
         const double dx = to.x - at.x;
         const double dy = to.y - at.y;
-        const std::vector<uint16_t> steps = stepCounts(std::hypot(dx, dy), mark ? options.markSpeed : options.jumpSpeed);
+        const std::vector<uint16_t> steps =
+            stepCounts(std::hypot(dx, dy), mark ? options.markSpeed : options.jumpSpeed);
         double done = 0;
         double total = 0;
         for (uint16_t s : steps) total += s;
@@ -112,7 +113,8 @@ int runDemo(const Options& options) {
     job.polyline({{-40, -40}, {40, 40}});                                    // diagonals
     job.polyline({{-40, 40}, {40, -40}});
     std::vector<Point2dConcept<double>> circle;
-    for (int i = 0; i <= 180; ++i) circle.push_back({25 * std::cos(i * 2 * kPi / 180), 25 * std::sin(i * 2 * kPi / 180)});
+    for (int i = 0; i <= 180; ++i)
+        circle.push_back({25 * std::cos(i * 2 * kPi / 180), 25 * std::sin(i * 2 * kPi / 180)});
     job.polyline(circle);
     const bool streamed = executor->exeCurCmd(true);
     executor->unInit();

@@ -8,15 +8,15 @@ const eeprom::Layout kLayout7{
     op7::kEepromPreRead,
     op7::kEepromRead,
     op7::kEepromWrite,
-    40,  // write request
-    4,
-    6,  // pre-read: address, count - 1
-    4,
-    6,  // write: address, piece length - 1
-    8,  // write: data
-    4,  // busy bit
-    4,
-    6,     // read reply: piece length, data
+    40,    // write request length
+    4,     // pre-read: address
+    6,     // pre-read: count - 1
+    4,     // write: address
+    6,     // write: piece length - 1
+    8,     // write: data
+    4,     // busy bit
+    4,     // read reply: piece length
+    6,     // read reply: data
     true,  // status byte judged too
 };
 

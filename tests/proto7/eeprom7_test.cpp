@@ -160,12 +160,12 @@ TEST(EepromGuards, AddressesNeverWrapPast0xFFFF) {
     r.board.info(0, 0x1FFFF);  // limit 0x20000, beyond the 16-bit addresses
     uint32_t dataAddr = 0, size = 0;
     ASSERT_TRUE(r.e().getUserRamInfo(dataAddr, size));
-    Bytes buf(64);
+    Bytes buf(33);
     EXPECT_TRUE(r.e().setEepromData(0xFFE0, buf.data(), 32));  // ends exactly at 0x10000
     r.h.transfer.exchanges.clear();
-    // A second piece would start at 0x10000, that is at 0x0000.
-    EXPECT_FALSE(r.e().setEepromData(0xFFE0, buf.data(), 64));
-    EXPECT_FALSE(r.e().getEepromData(0xFFE0, buf.data(), 64));
+    // A 33rd byte would go to 0x10000, that is to 0x0000.
+    EXPECT_FALSE(r.e().setEepromData(0xFFE0, buf.data(), 33));
+    EXPECT_FALSE(r.e().getEepromData(0xFFE0, buf.data(), 33));
     EXPECT_TRUE(r.h.transfer.requests().empty());
 }
 
@@ -210,17 +210,24 @@ TEST(EepromRead, RetriesUpToTheirLimits) {
         {"pre-read busy twice", [](Rig& r) { r.board.busyPreReads = 2; }, true, 3, 1, 10 + 10 + 18 + 18, ""},
         {"pre-read busy thrice", [](Rig& r) { r.board.busyPreReads = 3; }, false, 3, 0, 30, "EEPROM pre read fail"},
         {"pre-read refused",
-         [](Rig& r) { r.h.transfer.answer(op7::kEepromPreRead, replyWith(8, {{2, 1}})); }, false, 3, 0, 30,
-         "EEPROM pre read fail"},
+         [](Rig& r) {
+             r.h.transfer.answer(op7::kEepromPreRead, replyWith(8, {{2, 1}}));
+         },
+         false, 3, 0, 30, "EEPROM pre read fail"},
         {"pre-read lost", [](Rig& r) { r.h.transfer.failOpcode(op7::kEepromPreRead); }, false, 1, 0, 0,
          "EEPROM pre read transfer fail"},
         {"101 empty", [](Rig& r) { r.board.emptyReads = 101; }, true, 1, 102, 18 + 1010 + 18, ""},
-        {"102 empty", [](Rig& r) { r.board.emptyReads = 102; }, false, 1, 102, 18 + 1010,
-         "EEPROM read fail too many"},
-        {"4 lost", [](Rig& r) { for (int n = 2; n <= 5; ++n) r.h.transfer.failExchange(n); }, true, 1, 5,
-         18 + 72 + 18, ""},
-        {"5 lost", [](Rig& r) { for (int n = 2; n <= 6; ++n) r.h.transfer.failExchange(n); }, false, 1, 5, 18 + 72,
-         "EEPROM read transfer err too many"},
+        {"102 empty", [](Rig& r) { r.board.emptyReads = 102; }, false, 1, 102, 18 + 1010, "EEPROM read fail too many"},
+        {"4 lost",
+         [](Rig& r) {
+             for (int n = 2; n <= 5; ++n) r.h.transfer.failExchange(n);
+         },
+         true, 1, 5, 18 + 72 + 18, ""},
+        {"5 lost",
+         [](Rig& r) {
+             for (int n = 2; n <= 6; ++n) r.h.transfer.failExchange(n);
+         },
+         false, 1, 5, 18 + 72, "EEPROM read transfer err too many"},
         {"5 refused", [](Rig& r) { r.board.refusedReads = 5; }, false, 1, 5, 18 + 72,
          "EEPROM read transfer err too many"},
     };

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "executor/transfer/transfer.h"
+
+namespace net {
+
+// Datagrams between a UdpTransfer and a board server.
+//
+// One UDP datagram carries one request, one more carries its reply. Every datagram starts with
+// the same 8-byte header, multi-byte fields big-endian:
+//
+//   offset 0  magic     2 bytes  'E' 'X'
+//   offset 2  version   1 byte   1
+//   offset 3  kind      1 byte   see below
+//   offset 4  sequence  4 bytes  chosen by the host, echoed in the reply
+//   offset 8  payload   0..1464 bytes
+//
+// Kinds from the host: 0x01 an immediate request (payload: the request bytes), 0x02 a list
+// frame (payload: the frame). From the board: the request kind | 0x80 when it answered
+// (payload: the reply bytes; for a frame a 4-byte ack of zeros), the request kind | 0xC0 when
+// the board took the datagram but gave no answer (no payload; the host gives up without retry,
+// since asking again would get the same answer).
+//
+// The largest payload is a network-link frame of 1464 bytes, so the largest datagram is 1472
+// bytes: exactly what fits one 1500-byte Ethernet frame after the IPv4 and UDP headers. Nothing
+// is ever split.
+//
+// The host sends a new sequence number for each request and the same one on every retry. The
+// board remembers, per host address, the last request and the reply it sent, and answers a
+// repeat of that request with the remembered reply without executing it again; a request older
+// than the last (a straggler of an earlier retry) is ignored.
+namespace datagram {
+
+constexpr uint8_t kMagic0 = 'E';
+constexpr uint8_t kMagic1 = 'X';
+constexpr uint8_t kVersion = 1;
+constexpr uint32_t kHeaderLen = 8;
+constexpr uint32_t kMaxPayload = 1464;
+constexpr uint32_t kMaxDatagram = kHeaderLen + kMaxPayload;
+
+constexpr uint8_t kRequest = 0x01;
+constexpr uint8_t kFrame = 0x02;
+constexpr uint8_t kAnswered = 0x80;  // or'ed onto the request kind
+constexpr uint8_t kRefused = 0xC0;   // or'ed onto the request kind
+
+struct Header {
+    uint8_t kind = 0;
+    uint32_t sequence = 0;
+};
+
+void putHeader(uint8_t* out, uint8_t kind, uint32_t sequence);
+// False unless the datagram is long enough and carries this magic and version.
+bool readHeader(const uint8_t* data, uint32_t length, Header& header);
+// An IPv4 host name or dotted address; address receives it in network byte order.
+bool resolveIPv4(const std::string& host, uint32_t& address);
+
+}  // namespace datagram
+
+// A transport to one board over UDP (IPv4), as a network link: the executor binds with the
+// addresses of its DevPar and sends 1464-byte frames.
+//
+// Each request waits up to timeoutMs for its reply and is sent again, with the same sequence
+// number, up to retries more times; replies with another sequence number are stale and skipped.
+// A host whose port is closed (ICMP port unreachable) fails each try at once, so a call without
+// a board behind it ends after the retries without waiting out the timeouts.
+//
+// There is no user port over UDP: readData and writeData return false. Like every transport it
+// is called from one host thread.
+class UdpTransfer : public Transfer {
+public:
+    static constexpr uint32_t kDefaultTimeoutMs = 200;
+    static constexpr int kDefaultRetries = 5;
+
+    UdpTransfer(std::string host, uint16_t port, uint32_t timeoutMs = kDefaultTimeoutMs, int retries = kDefaultRetries);
+    ~UdpTransfer() override;
+    UdpTransfer(const UdpTransfer&) = delete;
+    UdpTransfer& operator=(const UdpTransfer&) = delete;
+
+    bool isOpen() override { return m_socket >= 0; }
+    bool openDev() override;
+    void closeDev() override;
+    bool readData(uint32_t channel, uint8_t* buffer, uint32_t bufferSize, int32_t* length, uint8_t* a, uint8_t* b,
+                  bool flag) override;
+    bool writeData(const uint8_t* data, uint32_t length, uint32_t channel) override;
+    bool isVirtual() override { return false; }
+    bool ReadAndWriteCmd(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t* replyLen,
+                         bool flag) override;
+    bool ReadAndWriteData(const uint8_t* frame, uint32_t frameLen, uint8_t* reply, uint32_t* replyLen,
+                          bool flag) override;
+    int32_t getLinkType() override { return 0; }
+    bool isDirectLink() override { return false; }
+    bool isNetLink() override { return true; }
+    bool isFastLink() override { return false; }
+    void setLinkMode(bool /*a*/, bool /*b*/) override {}
+
+    // Datagrams sent again after a timeout, and replies skipped as stale, since construction.
+    uint64_t resends() const { return m_resends; }
+    uint64_t staleReplies() const { return m_stale; }
+    // Why the last open or exchange failed.
+    const std::string& lastError() const { return m_lastError; }
+
+private:
+    enum class Outcome { kAnswered, kRefused, kNoAnswer };
+
+    bool transact(uint8_t kind, const uint8_t* payload, uint32_t length, uint8_t* reply, uint32_t* replyLen);
+    Outcome awaitReply(uint8_t kind, uint32_t sequence, uint8_t* reply, uint32_t* replyLen);
+
+    std::string m_host;
+    uint16_t m_port;
+    uint32_t m_timeoutMs;
+    int m_retries;
+    int m_socket = -1;
+    uint32_t m_sequence;
+    uint64_t m_resends = 0;
+    uint64_t m_stale = 0;
+    std::string m_lastError;
+};
+
+}  // namespace net

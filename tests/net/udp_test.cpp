@@ -1,0 +1,546 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "executor/executor.h"
+#include "executor/net/udp_board_server.h"
+#include "executor/net/udp_transfer.h"
+#include "executor/sim/sim_transfer.h"
+#include "support/recorders.h"
+
+extern char** environ;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+namespace dg = net::datagram;
+
+// Only keeps a broken peer from hanging the run; nothing waits this long when things work.
+constexpr int kHangGuardMs = 10000;
+
+Bytes datagram(uint8_t kind, uint32_t sequence, const Bytes& payload) {
+    Bytes out(dg::kHeaderLen);
+    dg::putHeader(out.data(), kind, sequence);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
+dg::Header headerOf(const Bytes& d) {
+    dg::Header h;
+    EXPECT_TRUE(dg::readHeader(d.data(), static_cast<uint32_t>(d.size()), h));
+    return h;
+}
+
+// The protocol 5 probe: the board echoes its opcode, so replies are recognisable.
+const Bytes kProbe = {0x01, 0x23, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// A plain UDP socket on loopback, to play either end by hand.
+class RawSocket {
+public:
+    RawSocket() : m_fd(socket(AF_INET, SOCK_DGRAM, 0)), m_peer(loopback(0)) {
+        socklen_t len = sizeof(m_peer);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&m_peer), len);
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&m_peer), &len);
+        m_port = ntohs(m_peer.sin_port);
+    }
+    ~RawSocket() { close(m_fd); }
+    RawSocket(const RawSocket&) = delete;
+    RawSocket& operator=(const RawSocket&) = delete;
+
+    uint16_t port() const { return m_port; }
+    void sendTo(uint16_t port, const Bytes& bytes) {
+        m_peer = loopback(port);
+        reply(bytes);
+    }
+    // To whoever sent the last datagram received.
+    void reply(const Bytes& bytes) {
+        sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&m_peer), sizeof(m_peer));
+    }
+    // The next datagram; empty if none came within timeoutMs.
+    Bytes receive(int timeoutMs = kHangGuardMs) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (poll(&p, 1, timeoutMs) <= 0) return Bytes();
+        Bytes in(4096);
+        socklen_t len = sizeof(m_peer);
+        const ssize_t got = recvfrom(m_fd, in.data(), in.size(), 0, reinterpret_cast<sockaddr*>(&m_peer), &len);
+        in.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        return in;
+    }
+    size_t drain() {
+        size_t n = 0;
+        while (!receive(0).empty()) ++n;
+        return n;
+    }
+
+private:
+    static sockaddr_in loopback(uint16_t port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return a;
+    }
+
+    int m_fd;
+    sockaddr_in m_peer;
+    uint16_t m_port = 0;
+};
+
+// A port on loopback with nothing behind it.
+uint16_t closedPort() { return RawSocket().port(); }
+
+// --- the job, as the in-process end-to-end tests run it ------------------------------------------
+
+TarnParam lens() {
+    TarnParam t;
+    t.galvo.fieldSize = 100;
+    t.galvo.setResolution(65535);
+    t.laser.laserType = LASER_TYPE_0;
+    t.laser.pwmEnable0 = 1;
+    for (int i = 0; i <= 10; ++i) t.laser.powerTable0[i] = static_cast<float>(10 * i);
+    return t;
+}
+
+MarkCtrlData linear() {
+    MarkCtrlData c;
+    c.markType = MARK_TYPE_LINEAR;
+    return c;
+}
+
+void markSquare(Executor& e) {
+    const TarnParam t = lens();
+    PenParam pen;
+    pen.power = 50;
+    pen.frequency = 20;
+    e.sendMarkPara(t, false, MARK_TYPE_LINEAR);
+    e.setStartMark();
+    e.sendPenPara(t.laser, pen);
+    e.gotoPositionAbs(t, {-10, -10}, 100, 10, linear());
+    for (Point2dConcept<double> p : {Point2dConcept<double>{10, -10}, {10, 10}, {-10, 10}, {-10, -10}})
+        e.linetoPositionAbs(t, p, 200, 0, linear());
+}
+
+// Enough frames to fill a small list memory several times over.
+void markSpiral(Executor& e) {
+    const TarnParam t = lens();
+    e.setStartMark();
+    for (int i = 0; i < 2000; ++i)
+        e.linetoPositionAbs(t, {std::sin(i * 0.05) * i / 100.0, std::cos(i * 0.05) * i / 100.0}, 50, 0, linear());
+}
+
+// init, the job, exeCurCmd(true), unInit; false if any step failed.
+bool runJob(Transfer& link, BOARD_PROTOCOL protocol, void (*job)(Executor&), SdkError* initResult = nullptr) {
+    std::unique_ptr<Executor> executor(Executor::create(BOARD_TYPE_PROTOCOL7, protocol));
+    executor->setTransfer(&link);
+    DevPar par;
+    par.m_localIp = "192.168.0.2";
+    par.m_mac = "02-00-00-00-00-01";
+    const SdkError err = executor->init(par, false, false);
+    if (initResult != nullptr) *initResult = err;
+    if (err != SDK_OK) return false;
+    job(*executor);
+    const bool ran = executor->exeCurCmd(true);
+    return executor->unInit() && ran;
+}
+
+sim::SimConfig config(BOARD_PROTOCOL protocol, bool paced = false) {
+    sim::SimConfig c;
+    c.protocol = protocol;
+    if (paced) {
+        c.pacing = sim::Pacing::kSimulated;
+        c.ticksPerPoll = 500;
+        c.commandMemory = 16 * 1024;
+    }
+    return c;
+}
+
+}  // namespace
+
+TEST(UdpDatagram, HeaderRoundTripsAndForeignOnesAreRejected) {
+    EXPECT_LE(dg::kMaxDatagram, 1500u - 20u - 8u);  // a whole frame fits one Ethernet frame
+    Bytes d = datagram(dg::kFrame, 0xA1B2C3D4u, {});
+    EXPECT_EQ(d, (Bytes{'E', 'X', 1, dg::kFrame, 0xA1, 0xB2, 0xC3, 0xD4}));
+    EXPECT_EQ(headerOf(d).sequence, 0xA1B2C3D4u);
+    dg::Header h;
+    EXPECT_FALSE(dg::readHeader(d.data(), dg::kHeaderLen - 1, h));
+    d[2] = dg::kVersion + 1;
+    EXPECT_FALSE(dg::readHeader(d.data(), dg::kHeaderLen, h));
+}
+
+// --- the server, driven by hand ------------------------------------------------------------------
+
+class UdpBoardServerTest : public ::testing::Test {
+protected:
+    UdpBoardServerTest() : board(config(BOARD_PROTOCOL_5)), server(board) {}
+    void SetUp() override { ASSERT_TRUE(server.start()) << server.lastError(); }
+
+    sim::SimBoard board;
+    net::UdpBoardServer server;
+    RawSocket host;
+};
+
+TEST_F(UdpBoardServerTest, RepeatedRequestGetsTheSameReplyAndRunsOnce) {
+    EXPECT_EQ(server.address(), "127.0.0.1");
+    const Bytes request = datagram(dg::kRequest, 7, kProbe);
+    host.sendTo(server.port(), request);
+    const Bytes first = host.receive();
+    ASSERT_GE(first.size(), dg::kHeaderLen + 2);
+    EXPECT_EQ(headerOf(first).kind, dg::kRequest | dg::kAnswered);
+    EXPECT_EQ(headerOf(first).sequence, 7u);
+    EXPECT_EQ(first[dg::kHeaderLen + 1], 0x23);
+    host.sendTo(server.port(), request);
+    EXPECT_EQ(host.receive(), first);
+    EXPECT_EQ(board.exchanges(), 1);
+    EXPECT_EQ(server.stats().repeated, 1u);
+    RawSocket other;  // another host's sequence numbers are its own
+    other.sendTo(server.port(), request);
+    EXPECT_EQ(other.receive(), first);
+    EXPECT_EQ(board.exchanges(), 2);
+}
+
+TEST_F(UdpBoardServerTest, RepeatedFrameIsAcknowledgedEachTimeAndDeliveredOnce) {
+    const Bytes frame = datagram(dg::kFrame, 100, Bytes(64, 0));
+    for (int i = 0; i < 3; ++i) {
+        host.sendTo(server.port(), frame);
+        EXPECT_EQ(host.receive(), datagram(dg::kFrame | dg::kAnswered, 100, {0, 0, 0, 0}));
+    }
+    EXPECT_EQ(board.exchanges(), 1);
+}
+
+TEST_F(UdpBoardServerTest, StragglerOfAnEarlierRequestIsIgnored) {
+    for (uint32_t seq : {10u, 11u, 10u, 12u}) host.sendTo(server.port(), datagram(dg::kRequest, seq, kProbe));
+    EXPECT_EQ(headerOf(host.receive()).sequence, 10u);
+    EXPECT_EQ(headerOf(host.receive()).sequence, 11u);
+    // Replies come in order, so had the straggler been answered its reply would come next.
+    EXPECT_EQ(headerOf(host.receive()).sequence, 12u);
+    EXPECT_EQ(board.exchanges(), 3);
+    EXPECT_EQ(server.stats().stale, 1u);
+}
+
+TEST_F(UdpBoardServerTest, ForeignAndMalformedDatagramsAreIgnored) {
+    Bytes badMagic = datagram(dg::kRequest, 1, kProbe);
+    badMagic[0] = 'Q';
+    host.sendTo(server.port(), badMagic);
+    host.sendTo(server.port(), datagram(0x33, 2, kProbe));
+    host.sendTo(server.port(), datagram(dg::kRequest | dg::kAnswered, 3, kProbe));
+    host.sendTo(server.port(), Bytes{'E', 'X', 1});
+    host.sendTo(server.port(), datagram(dg::kFrame, 5, Bytes(dg::kMaxPayload + 1, 0)));
+    host.sendTo(server.port(), datagram(dg::kRequest, 6, kProbe));
+    EXPECT_EQ(headerOf(host.receive()).sequence, 6u);
+    EXPECT_EQ(server.stats().malformed, 5u);
+    EXPECT_EQ(board.exchanges(), 1);
+}
+
+TEST_F(UdpBoardServerTest, BoardGivingNoAnswerIsReportedAndNotAskedTwice) {
+    board.faults().failExchange = 1;
+    const Bytes request = datagram(dg::kRequest, 9, kProbe);
+    host.sendTo(server.port(), request);
+    const Bytes first = host.receive();
+    EXPECT_EQ(first, datagram(dg::kRequest | dg::kRefused, 9, {}));
+    host.sendTo(server.port(), request);
+    EXPECT_EQ(host.receive(), first);
+    EXPECT_EQ(board.exchanges(), 1);
+}
+
+TEST_F(UdpBoardServerTest, StartsOnceAndATakenPortFails) {
+    EXPECT_FALSE(server.start());
+    sim::SimBoard second;
+    net::ServerOptions same;
+    same.port = server.port();
+    net::UdpBoardServer clash(second, same);
+    EXPECT_FALSE(clash.start());
+    EXPECT_FALSE(clash.lastError().empty());
+    server.stop();
+    EXPECT_FALSE(server.running());
+}
+
+// --- the transport against a scripted board ------------------------------------------------------
+
+// The far end of a transport, answering as each test scripts it on its own thread.
+struct ScriptedBoard {
+    ~ScriptedBoard() {
+        if (thread.joinable()) thread.join();
+    }
+    RawSocket socket;
+    std::thread thread;
+};
+
+TEST(UdpTransfer, IsANetworkLinkWithoutUserPortAndRefusesOversizedRequests) {
+    ScriptedBoard board;
+    net::UdpTransfer link("127.0.0.1", board.socket.port(), 20, 0);
+    EXPECT_TRUE(link.isNetLink());
+    EXPECT_FALSE(link.isDirectLink() || link.isFastLink() || link.isVirtual());
+    EXPECT_EQ(link.getLinkType(), 0);
+    uint8_t reply[8];
+    uint32_t replyLen = sizeof(reply);
+    EXPECT_FALSE(link.ReadAndWriteCmd(kProbe.data(), 12, reply, &replyLen, true));  // not open yet
+    ASSERT_TRUE(link.openDev());
+    int32_t length = 5;
+    EXPECT_FALSE(link.readData(0, reply, sizeof(reply), &length, nullptr, nullptr, false));
+    EXPECT_EQ(length, 0);
+    EXPECT_FALSE(link.writeData(reply, 1, 0));
+    const Bytes frame(dg::kMaxPayload + 1, 0);
+    EXPECT_FALSE(link.ReadAndWriteData(frame.data(), static_cast<uint32_t>(frame.size()), reply, &replyLen, false));
+    EXPECT_EQ(board.socket.drain(), 0u);
+    link.closeDev();
+    EXPECT_FALSE(link.isOpen());
+}
+
+TEST(UdpTransfer, StaleAndForeignRepliesAreSkipped) {
+    ScriptedBoard board;
+    net::UdpTransfer link("127.0.0.1", board.socket.port(), kHangGuardMs, 0);
+    ASSERT_TRUE(link.openDev());
+    board.thread = std::thread([&] {
+        const uint32_t seq = headerOf(board.socket.receive()).sequence;
+        board.socket.reply(datagram(dg::kRequest | dg::kAnswered, seq - 1, {0xBB}));  // an older reply
+        Bytes foreign = datagram(dg::kRequest | dg::kAnswered, seq, {0xBB});
+        foreign[0] = 'Q';
+        board.socket.reply(foreign);
+        board.socket.reply(datagram(dg::kFrame | dg::kAnswered, seq, {0xBB}));  // wrong kind
+        board.socket.reply(datagram(dg::kRequest | dg::kAnswered, seq, {0xAA, 1, 2, 3, 4, 5}));
+    });
+    uint8_t reply[4] = {};
+    uint32_t replyLen = sizeof(reply);
+    ASSERT_TRUE(link.ReadAndWriteCmd(kProbe.data(), 12, reply, &replyLen, true));
+    EXPECT_EQ(replyLen, 4u);  // cut to the capacity given
+    EXPECT_EQ(reply[0], 0xAA);
+    EXPECT_EQ(reply[3], 3);
+    EXPECT_EQ(link.staleReplies(), 3u);
+}
+
+TEST(UdpTransfer, RetriesWithTheSameSequenceUntilAnswered) {
+    ScriptedBoard board;
+    net::UdpTransfer link("127.0.0.1", board.socket.port(), 20, 5);
+    ASSERT_TRUE(link.openDev());
+    std::vector<Bytes> tries;
+    board.thread = std::thread([&] {
+        for (int i = 0; i < 3; ++i) tries.push_back(board.socket.receive());
+        board.socket.reply(datagram(dg::kFrame | dg::kAnswered, headerOf(tries[0]).sequence, {0, 0, 0, 0}));
+    });
+    const Bytes frame(100, 0x5A);
+    uint8_t reply[4];
+    uint32_t replyLen = sizeof(reply);
+    ASSERT_TRUE(link.ReadAndWriteData(frame.data(), 100, reply, &replyLen, false));
+    board.thread.join();
+    EXPECT_EQ(tries[0], datagram(dg::kFrame, headerOf(tries[0]).sequence, frame));
+    EXPECT_EQ(tries[1], tries[0]);
+    EXPECT_EQ(tries[2], tries[0]);
+    EXPECT_EQ(link.resends(), 2u);
+    EXPECT_EQ(replyLen, 4u);
+}
+
+TEST(UdpTransfer, GivesUpAfterTheRetries) {
+    ScriptedBoard board;  // never answers
+    net::UdpTransfer link("127.0.0.1", board.socket.port(), 20, 3);
+    ASSERT_TRUE(link.openDev());
+    uint8_t reply[16];
+    uint32_t replyLen = sizeof(reply);
+    EXPECT_FALSE(link.ReadAndWriteCmd(kProbe.data(), 12, reply, &replyLen, true));
+    EXPECT_EQ(board.socket.drain(), 4u);  // the first try and three more
+}
+
+TEST(UdpTransfer, BoardGivingNoAnswerFailsAtOnceWithoutRetry) {
+    ScriptedBoard board;
+    net::UdpTransfer link("127.0.0.1", board.socket.port(), kHangGuardMs, 5);
+    ASSERT_TRUE(link.openDev());
+    board.thread = std::thread([&] {
+        board.socket.reply(datagram(dg::kRequest | dg::kRefused, headerOf(board.socket.receive()).sequence, {}));
+    });
+    uint8_t reply[16];
+    uint32_t replyLen = sizeof(reply);
+    EXPECT_FALSE(link.ReadAndWriteCmd(kProbe.data(), 12, reply, &replyLen, true));
+    board.thread.join();
+    EXPECT_EQ(board.socket.drain(), 0u);
+    EXPECT_EQ(link.resends(), 0u);
+}
+
+// --- whole jobs through the library --------------------------------------------------------------
+
+class UdpEndToEnd : public ::testing::TestWithParam<BOARD_PROTOCOL> {
+protected:
+    // The job over UDP must leave the board exactly as the in-process network link does.
+    void expectSameAsInProcess(const sim::SimConfig& c, void (*job)(Executor&), const net::ServerOptions& options,
+                               uint32_t timeoutMs, int retries) {
+        sim::SimBoard reference(c);
+        sim::SimTransfer local(reference, true);
+        ASSERT_TRUE(runJob(local, c.protocol, job));
+
+        sim::SimBoard board(c);
+        net::UdpBoardServer server(board, options);
+        ASSERT_TRUE(server.start());
+        net::UdpTransfer link("127.0.0.1", server.port(), timeoutMs, retries);
+        ASSERT_TRUE(runJob(link, c.protocol, job)) << link.lastError();
+        server.stop();
+        EXPECT_GT(board.trace().marks(), 0u);
+        EXPECT_EQ(board.trace().events, reference.trace().events);
+        EXPECT_EQ(board.exchanges(), reference.exchanges());  // nothing lost, nothing run twice
+        EXPECT_EQ(board.errors().total(), 0u);
+        stats = server.stats();
+        resends = link.resends();
+    }
+
+    LogRecorder log;
+    SleepRecorder sleeps;
+    net::ServerStats stats;
+    uint64_t resends = 0;
+};
+
+TEST_P(UdpEndToEnd, JobMarksTheSameAsOverTheInProcessLink) {
+    expectSameAsInProcess(config(GetParam()), markSquare, net::ServerOptions(), 200, 5);
+    EXPECT_EQ(stats.repeated, 0u);
+}
+
+TEST_P(UdpEndToEnd, LossyNetworkLosesNothingAndRunsNothingTwice) {
+    // Flow control makes the host poll while frames are in flight, and a status poll run twice
+    // would move the paced board's clock.
+    net::ServerOptions lossy;
+    lossy.dropIncoming = 0.05;
+    lossy.dropOutgoing = 0.05;
+    lossy.seed = 20240611;
+    expectSameAsInProcess(config(GetParam(), true), markSpiral, lossy, 20, 30);
+    EXPECT_GT(stats.droppedIn, 0u);
+    EXPECT_GT(stats.droppedOut, 0u);
+    EXPECT_GT(stats.repeated, 0u);  // lost replies were answered again from memory
+    EXPECT_GT(resends, 0u);
+}
+
+TEST_P(UdpEndToEnd, NothingListeningFailsToBindWithoutHanging) {
+    net::UdpTransfer link("127.0.0.1", closedPort(), kHangGuardMs, 2);
+    SdkError err = SDK_OK;
+    EXPECT_FALSE(runJob(link, GetParam(), markSquare, &err));
+    EXPECT_EQ(err, SDK_BIND_FAIL);                    // binding is the first exchange on a network link
+    EXPECT_NE(link.lastError(), "no reply in time");  // the closed port was noticed, not waited out
+}
+
+INSTANTIATE_TEST_SUITE_P(UdpBothProtocols, UdpEndToEnd, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5),
+                         [](const ::testing::TestParamInfo<BOARD_PROTOCOL>& info) {
+                             return std::string(info.param == BOARD_PROTOCOL_7 ? "Protocol7" : "Protocol5");
+                         });
+
+// --- the executor-sim program --------------------------------------------------------------------
+
+namespace {
+
+// The program with its stdout on a pipe; killed if a test leaves it running.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args) {
+        args.insert(args.begin(), EXECUTOR_SIM_BINARY);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, out[1]);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        m_out = out[0];
+    }
+    ~SimProcess() {
+        if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
+        close(m_out);
+    }
+
+    pid_t pid() const { return m_pid; }
+    // One line of output without its newline; empty at the end of the output.
+    std::string readLine() {
+        for (size_t nl = m_buffer.find('\n'); nl == std::string::npos; nl = m_buffer.find('\n')) {
+            pollfd p{m_out, POLLIN, 0};
+            char chunk[256];
+            const ssize_t got = poll(&p, 1, kHangGuardMs) > 0 ? read(m_out, chunk, sizeof(chunk)) : 0;
+            if (got <= 0) return std::exchange(m_buffer, std::string());
+            m_buffer.append(chunk, static_cast<size_t>(got));
+        }
+        const size_t nl = m_buffer.find('\n');
+        const std::string line = m_buffer.substr(0, nl);
+        m_buffer.erase(0, nl + 1);
+        return line;
+    }
+    // Once the output has ended: the exit status, or -1.
+    int exitStatus() {
+        int status = 0;
+        if (!readLine().empty() || waitpid(m_pid, &status, 0) != m_pid) return -1;
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_buffer;
+};
+
+size_t marksIn(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    const std::string json = text.str();
+    size_t n = 0;
+    for (size_t at = json.find("\"kind\":\"mark\""); at != std::string::npos;
+         at = json.find("\"kind\":\"mark\"", at + 1))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(UdpExecutorSim, ServesJobsAndWritesTheTraceOnSignals) {
+    LogRecorder log;
+    SleepRecorder sleeps;
+    const std::string base = ::testing::TempDir() + "executor-sim-" + std::to_string(getpid());
+    const std::string svg = base + ".svg", json = base + ".json";
+    SimProcess sim({"--listen", "127.0.0.1:0", "--protocol", "5", "--trace", svg, "--json=" + json});
+    ASSERT_GT(sim.pid(), 0);
+    const std::string listening = sim.readLine();
+    ASSERT_EQ(listening.rfind("listening on 127.0.0.1:", 0), 0u) << listening;
+    net::UdpTransfer link("127.0.0.1", static_cast<uint16_t>(std::stoi(listening.substr(23))));
+
+    BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7;
+    ASSERT_TRUE(Executor::getProtocol(&link, protocol));
+    EXPECT_EQ(protocol, BOARD_PROTOCOL_5);  // as the command line asked
+    ASSERT_TRUE(runJob(link, BOARD_PROTOCOL_5, markSquare));
+    kill(sim.pid(), SIGUSR1);  // writes and keeps serving
+    EXPECT_EQ(sim.readLine(), "wrote " + svg);
+    EXPECT_EQ(sim.readLine(), "wrote " + json);
+    EXPECT_EQ(marksIn(json), 4u);
+
+    ASSERT_TRUE(runJob(link, BOARD_PROTOCOL_5, markSquare));
+    kill(sim.pid(), SIGTERM);
+    EXPECT_EQ(sim.readLine(), "wrote " + svg);
+    EXPECT_EQ(sim.readLine(), "wrote " + json);
+    EXPECT_EQ(sim.exitStatus(), 0);
+    EXPECT_EQ(marksIn(json), 8u);
+    std::ifstream picture(svg);
+    std::string first;
+    EXPECT_TRUE(std::getline(picture, first) && first.find("<svg") != std::string::npos) << first;
+    std::remove(svg.c_str());
+    std::remove(json.c_str());
+}
+
+TEST(UdpExecutorSim, RejectsBadArguments) {
+    for (const char* bad : {"--protocol=6", "--listen=nowhere", "--loss=1.5", "--pacing=fast", "--frobnicate"}) {
+        SimProcess sim({bad});
+        EXPECT_EQ(sim.exitStatus(), 2) << bad;
+    }
+}

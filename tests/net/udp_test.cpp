@@ -22,6 +22,7 @@
 #include "executor/net/udp_transfer.h"
 #include "executor/sim/sim_transfer.h"
 #include "support/recorders.h"
+#include "support/sim_job.h"
 
 extern char** environ;
 
@@ -106,34 +107,9 @@ uint16_t closedPort() { return RawSocket().port(); }
 
 // --- the job, as the in-process end-to-end tests run it ------------------------------------------
 
-TarnParam lens() {
-    TarnParam t;
-    t.galvo.fieldSize = 100;
-    t.galvo.setResolution(65535);
-    t.laser.laserType = LASER_TYPE_0;
-    t.laser.pwmEnable0 = 1;
-    for (int i = 0; i <= 10; ++i) t.laser.powerTable0[i] = static_cast<float>(10 * i);
-    return t;
-}
-
-MarkCtrlData linear() {
-    MarkCtrlData c;
-    c.markType = MARK_TYPE_LINEAR;
-    return c;
-}
-
-void markSquare(Executor& e) {
-    const TarnParam t = lens();
-    PenParam pen;
-    pen.power = 50;
-    pen.frequency = 20;
-    e.sendMarkPara(t, false, MARK_TYPE_LINEAR);
-    e.setStartMark();
-    e.sendPenPara(t.laser, pen);
-    e.gotoPositionAbs(t, {-10, -10}, 100, 10, linear());
-    for (Point2dConcept<double> p : {Point2dConcept<double>{10, -10}, {10, 10}, {-10, 10}, {-10, -10}})
-        e.linetoPositionAbs(t, p, 200, 0, linear());
-}
+using sim_job::lens;
+using sim_job::linear;
+using sim_job::markSquare;
 
 // Enough frames to fill a small list memory several times over.
 void markSpiral(Executor& e) {

@@ -9,6 +9,7 @@
 #include "executor/sim/sim_board.h"
 #include "executor/sim/sim_transfer.h"
 #include "support/recorders.h"
+#include "support/sim_job.h"
 
 using ::testing::ElementsAre;
 
@@ -36,41 +37,9 @@ struct SimRig {
     std::unique_ptr<Executor> executor;
 };
 
-TarnParam lens() {
-    TarnParam t;
-    t.galvo.fieldSize = 100;
-    t.galvo.setResolution(65535);  // 655.35 units per mm around 32768
-    t.laser.laserType = LASER_TYPE_0;
-    t.laser.pwmEnable0 = 1;
-    for (int i = 0; i <= 10; ++i) t.laser.powerTable0[i] = static_cast<float>(10 * i);
-    return t;
-}
-
-PenParam pen() {
-    PenParam p;
-    p.power = 50;
-    p.frequency = 20;
-    return p;
-}
-
-MarkCtrlData linear() {
-    MarkCtrlData c;
-    c.markType = MARK_TYPE_LINEAR;
-    return c;
-}
-
-// A 20 mm square around the centre: one jump, four marks.
-void markSquare(Executor& e) {
-    const TarnParam t = lens();
-    e.sendMarkPara(t, false, MARK_TYPE_LINEAR);
-    e.setStartMark();
-    e.sendPenPara(t.laser, pen());
-    e.gotoPositionAbs(t, {-10, -10}, 100, 10, linear());
-    e.linetoPositionAbs(t, {10, -10}, 200, 0, linear());
-    e.linetoPositionAbs(t, {10, 10}, 200, 0, linear());
-    e.linetoPositionAbs(t, {-10, 10}, 200, 0, linear());
-    e.linetoPositionAbs(t, {-10, -10}, 200, 0, linear());
-}
+using sim_job::lens;
+using sim_job::linear;
+using sim_job::markSquare;
 
 // Jumps and marks only, without their start times: what a person would see marked.
 std::vector<sim::TraceEvent> geometry(const sim::Trace& trace) {

@@ -51,8 +51,8 @@ using Progress = std::function<void(std::size_t done, std::size_t total)>;
 Plan makePlan(const Job& job, const PlanOptions& options = {});
 
 // Issues a plan to an executor that is initialised and bound: the lens once, each pen as it comes,
-// then the moves and delays, streaming as it goes (see PlanOptions::streamEvery). It does not start
-// the job or wait for it; the caller owns setStartMark and the final exeCurCmd. Returns false when
+// then the moves and delays, streaming as it goes (see PlanOptions::streamEvery). The caller starts
+// the run (setStartMark) before and streams the rest after (exeCurCmd). Returns false when
 // streaming failed.
 bool issuePlan(Executor& executor, const TarnParam& lens, const Job& job, const Plan& plan,
                const PlanOptions& options = {}, const Progress& progress = {});

@@ -6,7 +6,9 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "executor/planner/planner.h"
@@ -25,12 +27,6 @@ using Kind = planner::Step::Kind;
 
 namespace {
 
-Pen quickPen() {
-    Pen pen;
-    pen.jumpDelay = pen.markDelay = pen.polygonDelay = 0;
-    return pen;
-}
-
 std::vector<Step> stepsOf(const Plan& plan, Kind kind) {
     std::vector<Step> out;
     for (const Step& s : plan.steps)
@@ -38,51 +34,49 @@ std::vector<Step> stepsOf(const Plan& plan, Kind kind) {
     return out;
 }
 
-std::vector<Kind> kindsOf(const Plan& plan) {
-    std::vector<Kind> out;
-    for (const Step& s : plan.steps) out.push_back(s.kind);
+// The plan in short: P pen, J jump steps, M mark steps, D delay ticks.
+std::string describe(const Plan& plan) {
+    std::string out;
+    for (const Step& s : plan.steps) {
+        const std::size_t value = s.kind == Kind::Pen ? s.pen : s.kind == Kind::Delay ? s.ticks : s.steps;
+        out += (out.empty() ? "" : " ") + std::string(1, "PJMD"[static_cast<int>(s.kind)]) + std::to_string(value);
+    }
     return out;
 }
 
 }  // namespace
 
-// Whole ticks at 1 mm/s and 1 s ticks: rounding half away from zero, at least one step, and a
-// split into near-equal parts exactly when the count passes 16 bits.
+// Whole ticks at 1 mm/s and 1 s ticks: rounding half away from zero, at least one step, a split
+// into near-equal parts exactly when the count passes 16 bits, each part ending where constant
+// speed puts it and the last exactly on the target.
 TEST(Planner, StepCountsRoundAndSplitAtSixteenBits) {
-    struct Case {
+    const struct {
         double length;
         std::vector<std::uint16_t> parts;
     } cases[] = {{2.5, {3}},
                  {2.4999, {2}},
                  {0.4, {1}},
                  {65535, {65535}},
-                 {65535.5, {32768, 32768}},
+                 {65535.7, {32768, 32768}},
                  {131070, {65535, 65535}},
                  {131071, {43691, 43690, 43690}}};
-    for (const Case& c : cases) {
-        Pen pen = quickPen();
+    for (const auto& c : cases) {
+        Pen pen;
         pen.markSpeed = 1;
-        const Plan plan = planner::makePlan({{pen}, {{{{0, 0}, {c.length, 0}}, 0}}}, {1.0, 0});
+        const Point end{c.length * 0.6, -c.length * 0.8};
+        const Plan plan = planner::makePlan({{pen}, {{{{0, 0}, end}, 0}}}, {1.0, 0});
+        const std::vector<Step> marks = stepsOf(plan, Kind::Mark);
         std::vector<std::uint16_t> counts;
-        for (const Step& s : stepsOf(plan, Kind::Mark)) counts.push_back(s.steps);
-        EXPECT_EQ(counts, c.parts) << c.length;
+        for (const Step& s : marks) counts.push_back(s.steps);
+        ASSERT_EQ(counts, c.parts) << c.length;
+        double done = 0;
+        const double total = std::accumulate(counts.begin(), counts.end(), 0.0);
+        for (const Step& s : marks) {
+            done += s.steps;
+            EXPECT_NEAR(s.to.x, end.x * done / total, 1e-9 * c.length) << c.length;
+        }
+        EXPECT_EQ(marks.back().to.y, end.y) << c.length;
     }
-}
-
-// Each part ends where constant speed puts it after its ticks; the last ends on the target exactly.
-TEST(Planner, SplitPartsEndOnTheLineAndTheLastOnTheTarget) {
-    Pen pen = quickPen();
-    pen.jumpSpeed = 1;
-    const Point target{3 * 26214.2, 4 * 26214.2};  // 131071 mm away
-    const Plan plan = planner::makePlan({{pen}, {{{target}, 0}}}, {1.0, 0});
-    const std::vector<Step> jumps = stepsOf(plan, Kind::Jump);
-    ASSERT_EQ(jumps.size(), 3u);
-    EXPECT_NEAR(jumps[0].to.x, target.x * 43691 / 131071, 1e-9);
-    EXPECT_NEAR(jumps[1].to.y, target.y * (43691 + 43690) / 131071.0, 1e-9);
-    EXPECT_EQ(jumps[2].to.x, target.x);
-    EXPECT_EQ(jumps[2].to.y, target.y);
-    EXPECT_EQ(plan.summary.jumps, 3u);
-    EXPECT_NEAR(plan.summary.jumpLength, std::hypot(target.x, target.y), 1e-6);
 }
 
 // Jump delay after the jump, polygon delay at inner corners only, mark delay after the last
@@ -96,21 +90,11 @@ TEST(Planner, DelaysPenChangesAndDuration) {
     const Job job{{a, b},
                   {{{{0, 0}, {1, 0}, {1, 0}, {1, 1}}, 0}, {{{2, 2}}, 0}, {{{0, 0}, {1, 0}, {0, 0}}, 1}, {{}, 0}}};
     const Plan plan = planner::makePlan(job);
-    EXPECT_THAT(
-        kindsOf(plan),
-        ::testing::ElementsAre(Kind::Pen, Kind::Jump, Kind::Delay, Kind::Mark, Kind::Delay, Kind::Mark, Kind::Delay,  //
-                               Kind::Jump, Kind::Delay, Kind::Mark, Kind::Delay,                                      //
-                               Kind::Pen, Kind::Jump, Kind::Delay, Kind::Mark, Kind::Mark, Kind::Delay));
-    std::vector<std::uint32_t> delays;
-    for (const Step& s : stepsOf(plan, Kind::Delay)) delays.push_back(s.ticks);
-    EXPECT_THAT(delays, ::testing::ElementsAre(20, 5, 10, 20, 10, 20, 10));
-    EXPECT_EQ(plan.steps[11].pen, 1u);
-    const Step& dot = plan.steps[9];
-    EXPECT_EQ(dot.steps, 1);
-    EXPECT_EQ(dot.to.x, 2);
     // Jumps at 2000 mm/s: 0 mm (still one step), 1.414 mm (70.7 ticks), 2.828 mm (141.4); marks
-    // 100 ticks per millimetre, the dot one step; delays as listed.
-    const std::uint64_t ticks = 1 + 71 + 141 + 100 + 100 + 1 + 100 + 100 + 95;
+    // 100 ticks per millimetre, the dot one step.
+    EXPECT_EQ(describe(plan), "P0 J1 D20 M100 D5 M100 D10 J71 D20 M1 D10 P1 J141 D20 M100 M100 D10");
+    EXPECT_EQ(plan.steps[9].to.x, 2);  // the dot stays on its point
+    const std::uint64_t ticks = 1 + 71 + 141 + 100 + 100 + 1 + 100 + 100 + 20 + 5 + 10 + 20 + 10 + 20 + 10;
     EXPECT_EQ(plan.summary.ticks, ticks);
     EXPECT_DOUBLE_EQ(plan.summary.seconds, ticks * 10e-6);
     EXPECT_EQ(plan.summary.segments, 8u);
@@ -177,14 +161,11 @@ public:
 };
 
 struct Rig {
-    explicit Rig(BOARD_PROTOCOL protocol) : board(config(protocol)), link(board) {
+    explicit Rig(BOARD_PROTOCOL protocol) : board(sim::SimConfig{protocol}), link(board) {
         executor.reset(Executor::create(BOARD_TYPE_PROTOCOL7, protocol));
         executor->setTransfer(&link);
-    }
-    static sim::SimConfig config(BOARD_PROTOCOL protocol) {
-        sim::SimConfig c;
-        c.protocol = protocol;
-        return c;
+        EXPECT_EQ(executor->init(DevPar(), false, false), SDK_OK);
+        EXPECT_TRUE(executor->setStartMark());
     }
     LogRecorder log;
     SleepRecorder sleeps;
@@ -198,6 +179,7 @@ struct Rig {
 Job boardJob() {
     Pen fast;
     Pen slow;
+    slow.power = 80;
     slow.markSpeed = 10;      // 60 mm: 600000 ticks, 10 parts
     slow.markDelay = 800000;  // 80000 ticks: a delay command of its own
     return {{fast, slow},
@@ -211,17 +193,15 @@ Job boardJob() {
 
 class PlanOnBoard : public ::testing::TestWithParam<BOARD_PROTOCOL> {};
 
-// The board marks what the plan says, within one device unit, and its clock runs for exactly
-// the planned ticks.
+// The board marks what the plan says, within one device unit and with each pen's power, and its
+// clock runs for exactly the planned ticks.
 TEST_P(PlanOnBoard, MarksMatchThePlanAndTheClockItsDuration) {
     Rig rig(GetParam());
-    ASSERT_EQ(rig.executor->init(DevPar(), false, false), SDK_OK);
     const Job job = boardJob();
     PlanOptions options;
     options.streamEvery = 3;
     const Plan plan = planner::makePlan(job, options);
     std::vector<std::size_t> progress;
-    ASSERT_TRUE(rig.executor->setStartMark());
     ASSERT_TRUE(planner::issuePlan(*rig.executor, sim_job::lens(), job, plan, options,
                                    [&](std::size_t done, std::size_t total) {
                                        EXPECT_EQ(total, plan.steps.size());
@@ -239,6 +219,7 @@ TEST_P(PlanOnBoard, MarksMatchThePlanAndTheClockItsDuration) {
     for (std::size_t i = 0; i < marks.size(); ++i) {
         EXPECT_NEAR(marks[i].x1, 32768 + planned[i].to.x * 655.35, 1.0) << i;
         EXPECT_NEAR(marks[i].y1, 32768 + planned[i].to.y * 655.35, 1.0) << i;
+        EXPECT_EQ(marks[i].laser.pwmWidth == marks[0].laser.pwmWidth, planned[i].pen == 0) << i;
     }
     EXPECT_EQ(progress.size(), plan.summary.segments / 3 + 1);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -249,10 +230,8 @@ INSTANTIATE_TEST_SUITE_P(Protocols, PlanOnBoard, ::testing::Values(BOARD_PROTOCO
 
 TEST(PlanOnBoard, StreamingFailureIsReported) {
     Rig rig(BOARD_PROTOCOL_7);
-    ASSERT_EQ(rig.executor->init(DevPar(), false, false), SDK_OK);
     const Job job = boardJob();
     const Plan plan = planner::makePlan(job);
-    ASSERT_TRUE(rig.executor->setStartMark());
     rig.link.broken = true;
     EXPECT_FALSE(planner::issuePlan(*rig.executor, sim_job::lens(), job, plan, {10e-6, 1}));
 }

@@ -34,11 +34,17 @@ std::string number(double value) {
 [[noreturn]] void fail(const std::string& message) { throw std::invalid_argument("planner: " + message); }
 
 void requireInRange(double value, double low, double high, const std::string& what) {
-    if (!(value >= low && value <= high)) fail(what + " is " + number(value) + ", outside its range");
+    if (!(value >= low && value <= high)) {
+        fail(what + " is " + number(value) + "; it must lie between " + number(low) + " and " + number(high));
+    }
 }
 
 void requirePositive(double value, const std::string& what) {
     if (!(value > 0) || !std::isfinite(value)) fail(what + " is " + number(value) + "; it must be positive");
+}
+
+void requireNotNegative(double value, const std::string& what) {
+    if (!(value >= 0) || !std::isfinite(value)) fail(what + " is " + number(value) + "; it must not be negative");
 }
 
 void checkPen(std::size_t index, const Pen& pen, double tickSeconds) {
@@ -47,7 +53,7 @@ void checkPen(std::size_t index, const Pen& pen, double tickSeconds) {
     requirePositive(pen.jumpSpeed, label + ": jump speed (mm/s)");
     requirePositive(pen.frequency, label + ": frequency (kHz)");
     requireInRange(pen.power, 0, 100, label + ": power (%)");
-    requireInRange(pen.pulseWidth, 0, HUGE_VAL, label + ": pulse width (us)");
+    requireNotNegative(pen.pulseWidth, label + ": pulse width (us)");
     requireInRange(pen.laserOnDelay, 0, kMaxLaserDelayUs, label + ": laser on delay (us)");
     requireInRange(pen.laserOffDelay, 0, kMaxLaserDelayUs, label + ": laser off delay (us)");
     const double maxDelayUs = static_cast<double>(kMaxDelayTicks) * tickSeconds / kMicro;

@@ -330,6 +330,18 @@ TEST(SvgImport, PensFollowColoursInOrderOfFirstUse) {
     EXPECT_EQ(job.pens[0].markSpeed, planner::Pen{}.markSpeed);
 }
 
+TEST(SvgImport, StyleSheetsColourByNameClassAndIdInThatOrder) {
+    auto job = importSvgText(svg(R"~(<style><![CDATA[
+        /* shared styles */ .st0 { fill: none; stroke: #0000FF } line { stroke: red }
+        #special, .unused { stroke: lime } @media print { .st0 { stroke: black } } g > .st0 { stroke: navy }
+        ]]></style>
+        <rect class="other st0" width="1" height="1"/><line x2="1"/><line id="special" class="st0" x2="1"/>
+        <rect class="st0" style="stroke:#123456" width="1" height="1"/>)~"));
+    std::vector<std::string> names;
+    for (const auto& pen : job.pens) names.push_back(pen.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"#0000ff", "#ff0000", "#00ff00", "#123456"}));
+}
+
 TEST(SvgImport, UseDrawsItsTargetMoved) {
     auto lines = pageLines(R"~(<defs><path id="t" d="M 0 0 L 1 0" stroke="black"/></defs>
         <use href="#t" x="10" y="5"/><use xlink:href="#t" transform="translate(0,20)"/><use href="#missing"/>)~");

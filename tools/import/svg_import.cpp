@@ -11,6 +11,7 @@
 
 #include "import/flatten.h"
 #include "import/import_error.h"
+#include "import/svg_css.h"
 #include "import/svg_outline.h"
 #include "import/svg_shapes.h"
 #include "import/svg_style.h"
@@ -85,6 +86,11 @@ private:
     void indexIds(const pugi::xml_node& root) {
         for (pugi::xml_node node = root; node;) {
             if (const char* id = node.attribute("id").as_string(); *id) m_ids.emplace(id, node);
+            if (localName(node) == "style") {
+                for (pugi::xml_node text : node.children())
+                    if (text.type() == pugi::node_pcdata || text.type() == pugi::node_cdata)
+                        m_css.addSheet(text.value());
+            }
             // Depth-first without recursion: nesting depth is up to the document.
             if (node.first_child()) {
                 node = node.first_child();
@@ -100,6 +106,8 @@ private:
         SvgStyle style = parent.inherited();
         for (const char* property : kStyleProperties)
             if (pugi::xml_attribute attribute = node.attribute(property)) style.set(property, attribute.value());
+        if (!m_css.empty())
+            m_css.apply(localName(node), node.attribute("id").as_string(), node.attribute("class").as_string(), style);
         style.applyStyleAttribute(node.attribute("style").as_string());
         return style;
     }
@@ -216,6 +224,7 @@ private:
     Flattener m_flattener;
     pugi::xml_document m_document;
     std::unordered_map<std::string, pugi::xml_node> m_ids;
+    CssRules m_css;
     std::map<std::string, std::size_t> m_pens;
     std::size_t m_visits = 0;
     std::vector<pugi::xml_node> m_expanding;  // targets of the use elements being drawn

@@ -3,7 +3,7 @@
 // The page's bottom left corner becomes the origin with y up (without a known page height, the
 // top left). Each stroke colour (the fill colour for unstroked shapes) becomes a pen named by
 // the colour, in order of first use. Not drawn: text, images, hidden elements and the contents
-// of defs, except through use; CSS style sheets are not read, only style attributes.
+// of defs, except through use; style sheets count with simple selectors only.
 
 #include <string>
 

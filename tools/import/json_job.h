@@ -7,7 +7,9 @@
 
 namespace importer {
 
-// Throws ImportError for an unreadable file, bad JSON or a job that refers to an unknown pen.
+// The format is described at the top of json_job.cpp. Throws ImportError for an unreadable file,
+// bad JSON, and jobs with unknown pens, shape types or keys, values of the wrong type or range,
+// naming the pen, layer and shape.
 planner::Job importJsonFile(const std::string& path);
 planner::Job importJsonText(const std::string& text);
 

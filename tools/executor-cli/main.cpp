@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     addBoardOptions(*demoCommand, demo.board, true);
     demoCommand->add_option("--out", demo.traceFile, "picture of the trace (SVG)")->capture_default_str();
     demoCommand->add_option("--json", demo.traceJsonFile, "the trace as JSON events");
+    demoCommand->add_option("--preview", demo.previewFile, "only plan, and draw the plan here (SVG); no board");
     addPenOptions(*demoCommand, demo.pens, true);
     demoCommand->callback([&] { action = [&] { return runDemo(demo); }; });
 

@@ -16,7 +16,7 @@ constexpr std::size_t kPenColourCount = sizeof(kPenColours) / sizeof(kPenColours
 constexpr double kMargin = 0.05;
 constexpr double kLegendWidth = 0.75;
 constexpr double kMarkWidth = 0.003;
-constexpr double kJumpWidth = 0.001;
+constexpr double kJumpWidth = 0.0015;
 constexpr double kTextSize = 0.025;
 
 const char* penColour(std::size_t pen) { return kPenColours[pen % kPenColourCount]; }
@@ -90,7 +90,7 @@ std::string planToSvg(const planner::Job& job, const planner::Plan& plan, double
                 break;
         }
     }
-    out << "<g stroke=\"#aaa\" stroke-width=\"" << kJumpWidth * fieldMm << "\" stroke-dasharray=\""
+    out << "<g stroke=\"#999\" stroke-width=\"" << kJumpWidth * fieldMm << "\" stroke-dasharray=\""
         << 4 * kJumpWidth * fieldMm << ' ' << 3 * kJumpWidth * fieldMm << "\">\n"
         << jumps.str() << "</g>\n";
     out << "<g stroke-width=\"" << kMarkWidth * fieldMm << "\" stroke-linecap=\"round\">\n" << marks.str() << "</g>\n";
@@ -111,14 +111,14 @@ std::string planToSvg(const planner::Job& job, const planner::Plan& plan, double
             << y - 0.35 * text << "\" stroke=\"" << penColour(i) << "\" stroke-width=\"" << 0.4 * text << "\"/>\n";
         const std::string name = p.name.empty() ? "pen " + std::to_string(i) : p.name;
         out << "<text x=\"" << x + 2.6 * text << "\" y=\"" << y << "\">" << escaped(name) << ": "
-            << format("%g mm/s, %g %%, %g kHz", p.markSpeed, p.power, p.frequency) << "</text>\n";
+            << format("mark %g mm/s, power %g %%, %g kHz", p.markSpeed, p.power, p.frequency) << "</text>\n";
         y += 1.2 * text;
         out << "<text x=\"" << x + 2.6 * text << "\" y=\"" << y << "\" fill=\"#666\">"
             << format("jump %g mm/s, pulse %g us", p.jumpSpeed, p.pulseWidth) << "</text>\n";
     }
     y += 2 * text;
     out << "<line x1=\"" << x << "\" y1=\"" << y - 0.35 * text << "\" x2=\"" << x + 2 * text << "\" y2=\""
-        << y - 0.35 * text << "\" stroke=\"#aaa\" stroke-width=\"" << kJumpWidth * fieldMm << "\" stroke-dasharray=\""
+        << y - 0.35 * text << "\" stroke=\"#999\" stroke-width=\"" << kJumpWidth * fieldMm << "\" stroke-dasharray=\""
         << 4 * kJumpWidth * fieldMm << ' ' << 3 * kJumpWidth * fieldMm << "\"/>\n";
     out << "<text x=\"" << x + 2.6 * text << "\" y=\"" << y << "\">jumps (laser off)</text>\n";
     out << "</g>\n</svg>\n";

@@ -13,6 +13,7 @@
 #include "cli_error.h"
 #include "demo.h"
 #include "eeprom.h"
+#include "executor/platform/logger.h"
 #include "mark.h"
 #include "status.h"
 
@@ -68,6 +69,9 @@ int main(int argc, char** argv) {
                  "executor-cli");
     app.footer(kExitStatuses);
     app.require_subcommand(1);
+    app.fallthrough();
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose, "show the library's log on standard error");
     std::function<int()> action;
 
     MarkOptions demo;
@@ -168,6 +172,12 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    // The library logs details on standard error; the one-line messages below say what failed.
+    if (verbose) {
+        Logger::setMinLevel(Logger::kInfo);
+    } else {
+        Logger::setSink([](int, const std::string&, const std::string&) {});
+    }
     try {
         return action ? action() : kExitUsage;
     } catch (const CliError& e) {

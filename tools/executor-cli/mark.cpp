@@ -102,7 +102,7 @@ std::size_t download(BoardConnection& board, const TarnParam& lens, const planne
     {
         ProgressBar bar("downloading");
         board.setRequestObserver([&](uint32_t length) {
-            if (length >= kFlashPageBytes) bar.update(++pages, 0, "pages");
+            if (length >= kFlashPageBytes) bar.update(++pages, 0, "page");
         });
         ok = executor.OfflineDownload(error);
         board.setRequestObserver(nullptr);
@@ -194,7 +194,7 @@ int markJob(planner::Job job, const std::string& title, const MarkOptions& optio
     printPlan(plan.summary);
     sim::SimBoard* simBoard = board.simBoard();
     if (options.offline) {
-        std::printf("board %s: job stored in flash, %zu pages\n", board.name().c_str(), pages);
+        std::printf("board %s: job stored in flash (%zu pages of 256 bytes)\n", board.name().c_str(), pages);
         // The simulated board runs the stored program as a board started without a host would.
         if (simBoard != nullptr && !simBoard->runOfflineProgram())
             throw CliError(kExitJobFailed, about(board.name(), "the stored program did not run"));

@@ -27,7 +27,7 @@ void ProgressBar::update(std::size_t done, std::size_t total, const char* units)
         // Redrawn on every change: without a total there is no coarser step to wait for.
         if (static_cast<long>(done) == m_lastShown) return;
         m_lastShown = static_cast<long>(done);
-        std::fprintf(m_stream, "\r%s %zu %s", m_label.c_str(), done, units);
+        std::fprintf(m_stream, "\r%s: %s %zu", m_label.c_str(), units, done);
     } else {
         done = std::min(done, total);
         const long perMille = static_cast<long>(done * 1000 / total);

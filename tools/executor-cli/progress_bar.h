@@ -17,7 +17,7 @@ public:
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
-    // done of total; with total 0 the count alone is shown, in units (e.g. "pages").
+    // done of total; with total 0 the count alone is shown after units (e.g. "page").
     void update(std::size_t done, std::size_t total, const char* units = "");
     // Ends the line, once.
     void finish();

@@ -14,10 +14,7 @@ constexpr int kBarWidth = 30;
 }  // namespace
 
 ProgressBar::ProgressBar(std::string label, std::FILE* stream)
-    : ProgressBar(std::move(label), stream, isatty(fileno(stream)) != 0) {}
-
-ProgressBar::ProgressBar(std::string label, std::FILE* stream, bool enabled)
-    : m_label(std::move(label)), m_stream(stream), m_enabled(enabled) {}
+    : m_label(std::move(label)), m_stream(stream), m_enabled(isatty(fileno(stream)) != 0) {}
 
 ProgressBar::~ProgressBar() { finish(); }
 

@@ -10,9 +10,8 @@ namespace cli {
 
 class ProgressBar {
 public:
-    // Draws on stream when it is a terminal; enabled forces the choice either way (for tests).
+    // Draws on stream only when it is a terminal.
     explicit ProgressBar(std::string label, std::FILE* stream = stderr);
-    ProgressBar(std::string label, std::FILE* stream, bool enabled);
     ~ProgressBar();
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;

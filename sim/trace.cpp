@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <map>
 #include <sstream>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace sim {
 
@@ -35,6 +37,27 @@ double length(const TraceEvent& e) { return std::hypot(double(e.x1) - e.x0, doub
 
 // Distinct laser settings get distinct colours, in order of first use.
 const char* const kPalette[] = {"#d62728", "#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+
+// Laser periods and widths count a 48 MHz board clock.
+constexpr double kBoardClockMHz = 48.0;
+constexpr double kBoardClockKHz = 48000.0;
+constexpr int kLegendRowPixels = 20;
+
+// What a mark colour stands for, e.g. "PWM 20.0 kHz, 5.0 us on, analogue 2457".
+std::string legendLabel(const LaserState& l) {
+    char text[64];
+    if (l.pwmPeriod != 0) {
+        std::snprintf(text, sizeof(text), "PWM %.1f kHz, %.1f us on", kBoardClockKHz / l.pwmPeriod,
+                      l.pwmWidth / kBoardClockMHz);
+    } else {
+        std::snprintf(text, sizeof(text), "no PWM");
+    }
+    std::string label = text;
+    if (l.daLevel != 0) label += ", analogue " + std::to_string(l.daLevel);
+    if (l.fiberPower != 0) label += ", power word " + std::to_string(l.fiberPower);
+    if (l.mopa != 0) label += ", MOPA " + std::to_string(l.mopa);
+    return label;
+}
 
 }  // namespace
 
@@ -98,26 +121,26 @@ std::string Trace::toJson() const {
 
 std::string Trace::toSvg(int pixels) const {
     constexpr double kField = 65536.0;
-    const double unit = kField / (pixels > 0 ? pixels : 800);  // one pixel in device units
-    std::map<std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, uint16_t>, const char*> colours;
+    if (pixels <= 0) pixels = 800;
+    const double unit = kField / pixels;  // one pixel in device units
+    using LaserKey = std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, uint16_t>;
+    std::map<LaserKey, const char*> colours;
+    std::vector<LaserState> settings;  // in order of first use, for the legend
     auto colourOf = [&](const LaserState& l) {
         auto key = std::make_tuple(l.pwmPeriod, l.pwmWidth, l.daLevel, l.fiberPower, l.mopa);
         auto it = colours.find(key);
         if (it != colours.end()) return it->second;
         const char* c = kPalette[colours.size() % (sizeof(kPalette) / sizeof(kPalette[0]))];
         colours.emplace(key, c);
+        settings.push_back(l);
         return c;
     };
 
-    std::ostringstream out;
-    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << pixels << "\" height=\"" << pixels
-        << "\" viewBox=\"0 0 65536 65536\">\n";
-    out << "<rect x=\"0\" y=\"0\" width=\"65536\" height=\"65536\" fill=\"white\" stroke=\"#888\" stroke-width=\""
-        << 2 * unit << "\"/>\n";
+    std::ostringstream body;
     // Device y grows upwards; the picture's y grows downwards.
     auto line = [&](const TraceEvent& e, const char* style) {
-        out << "<line x1=\"" << e.x0 << "\" y1=\"" << (65535 - e.y0) << "\" x2=\"" << e.x1 << "\" y2=\""
-            << (65535 - e.y1) << "\" " << style << "/>\n";
+        body << "<line x1=\"" << e.x0 << "\" y1=\"" << (65535 - e.y0) << "\" x2=\"" << e.x1 << "\" y2=\""
+             << (65535 - e.y1) << "\" " << style << "/>\n";
     };
     char jumpStyle[128];
     std::snprintf(jumpStyle, sizeof(jumpStyle), "stroke=\"#aaa\" stroke-width=\"%.0f\" stroke-dasharray=\"%.0f %.0f\"",
@@ -132,7 +155,27 @@ std::string Trace::toSvg(int pixels) const {
                       colourOf(e.laser), 2 * unit);
         line(e, style);
     }
-    out << "</svg>\n";
+
+    // A legend below the field: the laser settings behind each colour.
+    const double row = kLegendRowPixels * unit;
+    const int legendPixels = settings.empty() ? 0 : static_cast<int>((settings.size() + 1) * kLegendRowPixels);
+    for (size_t i = 0; i < settings.size(); ++i) {
+        const LaserState& l = settings[i];
+        const double y = kField + (i + 1) * row;
+        const char* colour = kPalette[i % (sizeof(kPalette) / sizeof(kPalette[0]))];
+        body << "<line x1=\"" << row << "\" y1=\"" << y - row / 3 << "\" x2=\"" << 3 * row << "\" y2=\"" << y - row / 3
+             << "\" stroke=\"" << colour << "\" stroke-width=\"" << 4 * unit << "\"/>\n";
+        body << "<text x=\"" << 3.5 * row << "\" y=\"" << y << "\" font-family=\"sans-serif\" font-size=\"" << 0.7 * row
+             << "\">" << legendLabel(l) << "</text>\n";
+    }
+    const double height = kField + legendPixels * unit;
+    std::ostringstream out;
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << pixels << "\" height=\"" << pixels + legendPixels
+        << "\" viewBox=\"0 0 65536 " << height << "\">\n";
+    out << "<rect x=\"0\" y=\"0\" width=\"65536\" height=\"" << height << "\" fill=\"white\"/>\n";
+    out << "<rect x=\"0\" y=\"0\" width=\"65536\" height=\"65536\" fill=\"white\" stroke=\"#888\" stroke-width=\""
+        << 2 * unit << "\"/>\n";
+    out << body.str() << "</svg>\n";
     return out.str();
 }
 

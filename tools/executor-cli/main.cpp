@@ -1,169 +1,190 @@
-// executor-cli: drives a board through the executor library. For now it runs the built-in
-// demo job on the in-process simulated board and writes a picture of what was marked.
+// executor-cli: marks drawings and jobs on a board through the executor library, shows what a
+// board says about itself, and handles its user data and calibration files. Boards: simulated in
+// process (sim7, sim5) or over UDP (udp://HOST:PORT, e.g. an executor-sim).
 
-#include <algorithm>
-#include <cmath>
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <memory>
+#include <functional>
+#include <new>
 #include <string>
-#include <vector>
 
-#include "executor/executor.h"
-#include "executor/sim/sim_board.h"
-#include "executor/sim/sim_transfer.h"
+#include "board.h"
+#include "calib.h"
+#include "cli_error.h"
+#include "demo.h"
+#include "eeprom.h"
+#include "executor/platform/logger.h"
+#include "mark.h"
+#include "status.h"
 
 namespace {
 
-constexpr double kTickSeconds = 10e-6;
-constexpr double kPi = 3.14159265358979323846;
+using namespace cli;
 
-struct Options {
-    BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7;
-    std::string svg = "demo-trace.svg";
-    std::string json;
-    double markSpeed = 1000;  // mm/s
-    double jumpSpeed = 4000;  // mm/s
-};
+const char* const kExitStatuses =
+    "Exit status: 0 done; 2 bad command line; 3 bad input file (missing, unreadable, not a drawing,\n"
+    "job or calibration file, unknown pen); 4 board unreachable, or it refused the connection or a\n"
+    "command; 5 job failed (streaming, download, or the board found errors); 6 output file not written.\n";
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: executor-cli demo [--board sim7|sim5] [--out FILE.svg] [--json FILE.json]\n"
-                 "                         [--mark-speed MM_S] [--jump-speed MM_S]\n"
-                 "Runs a built-in job (test square, diagonals, circle) on the simulated board and\n"
-                 "writes a picture of what was marked.\n");
+void addBoardOptions(CLI::App& command, BoardOptions& board, bool simOnly = false) {
+    command.add_option("--board", board.address, simOnly ? "sim7 or sim5" : "sim7, sim5 or udp://HOST:PORT")
+        ->capture_default_str();
+    if (simOnly) return;
+    command.add_option("--timeout", board.timeoutMs, "UDP: milliseconds to wait for each reply")
+        ->check(CLI::Range(1u, 60000u))
+        ->capture_default_str();
+    command.add_option("--retries", board.retries, "UDP: times a request is sent again")
+        ->check(CLI::Range(0, 100))
+        ->capture_default_str();
 }
 
-// Ticks for a move of the given length at the given speed, split so that no count passes 16 bits.
-std::vector<uint16_t> stepCounts(double lengthMm, double speedMmS) {
-    double ticks = std::max(1.0, std::round(lengthMm / speedMmS / kTickSeconds));
-    std::vector<uint16_t> out;
-    while (ticks > 65535) {
-        out.push_back(65535);
-        ticks -= 65535;
-    }
-    out.push_back(static_cast<uint16_t>(ticks));
-    return out;
-}
-
-struct Job {
-    Executor& executor;
-    TarnParam lens;
-    MarkCtrlData ctrl;
-    Options options;
-    Point2dConcept<double> at{0, 0};
-    size_t segments = 0;
-
-    void move(Point2dConcept<double> to, bool mark) {
-        const double dx = to.x - at.x;
-        const double dy = to.y - at.y;
-        const std::vector<uint16_t> steps =
-            stepCounts(std::hypot(dx, dy), mark ? options.markSpeed : options.jumpSpeed);
-        double done = 0;
-        double total = 0;
-        for (uint16_t s : steps) total += s;
-        for (uint16_t s : steps) {
-            done += s;
-            const Point2dConcept<double> p(at.x + dx * done / total, at.y + dy * done / total);
-            if (mark) {
-                executor.linetoPositionAbs(lens, p, s, 0, ctrl);
-            } else {
-                executor.gotoPositionAbs(lens, p, s, 20, ctrl);
-            }
-            ++segments;
-        }
-        at = to;
-    }
-    void polyline(const std::vector<Point2dConcept<double>>& points) {
-        move(points.front(), false);
-        for (size_t i = 1; i < points.size(); ++i) move(points[i], true);
-    }
-};
-
-int runDemo(const Options& options) {
-    sim::SimConfig config;
-    config.protocol = options.protocol;
-    sim::SimBoard board(config);
-    sim::SimTransfer link(board);
-    std::unique_ptr<Executor> executor(Executor::create(BOARD_TYPE_PROTOCOL7, options.protocol));
-    executor->setTransfer(&link);
-    if (executor->init(DevPar(), false, false) != SDK_OK) {
-        std::fprintf(stderr, "executor-cli: the simulated board did not start\n");
-        return 1;
-    }
-
-    TarnParam lens;
-    lens.galvo.fieldSize = 100;
-    lens.galvo.setResolution(65535);
-    lens.laser.laserType = LASER_TYPE_0;
-    lens.laser.pwmEnable0 = 1;
-    for (int i = 0; i <= 10; ++i) lens.laser.powerTable0[i] = static_cast<float>(10 * i);
-    PenParam pen;
-    pen.power = 60;
-    pen.frequency = 20;
-    MarkCtrlData ctrl;
-    ctrl.markType = MARK_TYPE_LINEAR;
-
-    executor->sendMarkPara(lens, false, MARK_TYPE_LINEAR);
-    executor->setStartMark();
-    executor->sendPenPara(lens.laser, pen);
-    Job job{*executor, lens, ctrl, options};
-    job.polyline({{-40, -40}, {40, -40}, {40, 40}, {-40, 40}, {-40, -40}});  // test square
-    job.polyline({{-40, -40}, {40, 40}});                                    // diagonals
-    job.polyline({{-40, 40}, {40, -40}});
-    std::vector<Point2dConcept<double>> circle;
-    for (int i = 0; i <= 180; ++i)
-        circle.push_back({25 * std::cos(i * 2 * kPi / 180), 25 * std::sin(i * 2 * kPi / 180)});
-    job.polyline(circle);
-    const bool streamed = executor->exeCurCmd(true);
-    executor->unInit();
-
-    const sim::Trace trace = board.trace();
-    std::ofstream(options.svg) << trace.toSvg();
-    if (!options.json.empty()) std::ofstream(options.json) << trace.toJson();
-    const double seconds = static_cast<double>(board.clock()) * kTickSeconds;
-    std::printf("demo job on the simulated protocol %d board: %zu segments planned, %zu marks, %zu jumps\n",
-                options.protocol == BOARD_PROTOCOL_7 ? 7 : 5, job.segments, trace.marks(), trace.jumps());
-    std::printf("marked %.1f mm in %.3f s of board time; board errors: %u\n",
-                trace.markedLength() / (65535 / lens.galvo.fieldSize), seconds, board.errors().total());
-    std::printf("picture: %s\n", options.svg.c_str());
-    return streamed && board.errors().total() == 0 ? 0 : 1;
+void addPenOptions(CLI::App& command, PenOverrides& pens, bool speedsOnly = false) {
+    command
+        .add_option_function<double>(
+            "--mark-speed", [&pens](double v) { pens.markSpeed = v; }, "mm/s while marking, every pen")
+        ->check(CLI::PositiveNumber);
+    command
+        .add_option_function<double>(
+            "--jump-speed", [&pens](double v) { pens.jumpSpeed = v; }, "mm/s while jumping, every pen")
+        ->check(CLI::PositiveNumber);
+    if (speedsOnly) return;
+    command
+        .add_option_function<double>(
+            "--power", [&pens](double v) { pens.power = v; }, "laser power in percent, every pen")
+        ->check(CLI::Range(0.0, 100.0));
+    command
+        .add_option_function<double>(
+            "--frequency", [&pens](double v) { pens.frequency = v; }, "pulse frequency in kHz, every pen")
+        ->check(CLI::PositiveNumber);
+    command
+        .add_option_function<double>(
+            "--pulse-width", [&pens](double v) { pens.pulseWidth = v; }, "pulse width in us, every pen")
+        ->check(CLI::PositiveNumber);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "demo") != 0) {
-        usage();
-        return 2;
+    CLI::App app("Marks drawings with a galvo laser board, simulated or real, through the executor library.",
+                 "executor-cli");
+    app.footer(kExitStatuses);
+    app.require_subcommand(1);
+    app.fallthrough();
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose, "show the library's log on standard error");
+    std::function<int()> action;
+
+    MarkOptions demo;
+    demo.traceFile = "demo-trace.svg";
+    CLI::App* demoCommand = app.add_subcommand(
+        "demo", "mark a built-in job (square, diagonals, circle, text) on a simulated board; draw what it did");
+    addBoardOptions(*demoCommand, demo.board, true);
+    demoCommand->add_option("--out", demo.traceFile, "picture of the trace (SVG)")->capture_default_str();
+    demoCommand->add_option("--json", demo.traceJsonFile, "the trace as JSON events");
+    demoCommand->add_option("--preview", demo.previewFile, "only plan, and draw the plan here (SVG); no board");
+    addPenOptions(*demoCommand, demo.pens, true);
+    demoCommand->callback([&] { action = [&] { return runDemo(demo); }; });
+
+    MarkOptions mark;
+    std::string markFile;
+    CLI::App* markCommand = app.add_subcommand("mark", "mark an SVG drawing or a JSON job");
+    markCommand->add_option("FILE", markFile, "drawing (.svg) or job (.json)")->required();
+    addBoardOptions(*markCommand, mark.board);
+    addPenOptions(*markCommand, mark.pens);
+    markCommand->add_option("--field", mark.fieldMm, "lens field size in mm")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    markCommand->add_option("--calib", mark.calibFile, "lens from a calibration file (replaces --field)");
+    markCommand->add_option("--tolerance", mark.toleranceMm, "largest distance of flattened SVG curves, mm")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    markCommand->add_option("--preview", mark.previewFile, "only plan, and draw the plan here (SVG); no board");
+    markCommand->add_flag("--offline", mark.offline, "download into the board's flash instead of streaming");
+    markCommand->add_option("--trace", mark.traceFile, "picture of what the simulated board did (SVG)");
+    markCommand->add_option("--trace-json", mark.traceJsonFile, "the same as JSON events");
+    markCommand->callback([&] { action = [&] { return runMark(markFile, mark); }; });
+
+    BoardOptions statusBoard;
+    CLI::App* statusCommand = app.add_subcommand("status", "board state, mode and counters");
+    addBoardOptions(*statusCommand, statusBoard);
+    statusCommand->callback([&] { action = [&] { return runStatus(statusBoard); }; });
+
+    BoardOptions probeBoard;
+    CLI::App* probeCommand = app.add_subcommand("probe", "board protocol, type, versions and abilities");
+    addBoardOptions(*probeCommand, probeBoard);
+    probeCommand->callback([&] { action = [&] { return runProbe(probeBoard); }; });
+
+    BoardOptions eepromBoard;
+    CLI::App* eepromCommand = app.add_subcommand("eeprom", "the user data in the board's parameter memory");
+    eepromCommand->require_subcommand(1);
+    EepromReadOptions eepromRead;
+    CLI::App* readCommand = eepromCommand->add_subcommand("read", "print the user data, or save it to a file");
+    addBoardOptions(*readCommand, eepromBoard);
+    readCommand->add_option("--out", eepromRead.outFile, "write the bytes to this file");
+    readCommand->add_flag("--hex", eepromRead.hex, "print a hex dump even when it is text");
+    readCommand->callback([&] { action = [&] { return runEepromRead(eepromBoard, eepromRead); }; });
+    EepromWriteOptions eepromWrite;
+    CLI::App* writeCommand = eepromCommand->add_subcommand("write", "replace the user data");
+    addBoardOptions(*writeCommand, eepromBoard);
+    CLI::Option* writeFile = writeCommand->add_option("FILE", eepromWrite.inFile, "bytes to store");
+    writeCommand->add_option("--text", eepromWrite.text, "text to store")->excludes(writeFile);
+    writeCommand->callback([&] {
+        if (eepromWrite.inFile.empty() && eepromWrite.text.empty())
+            throw CLI::ValidationError("eeprom write", "needs a FILE or --text");
+        action = [&] { return runEepromWrite(eepromBoard, eepromWrite); };
+    });
+
+    CLI::App* calibCommand = app.add_subcommand("calib", "calibration files of the lens");
+    calibCommand->require_subcommand(1);
+    std::string calibFile;
+    CLI::App* showCommand = calibCommand->add_subcommand("show", "print what a calibration file holds");
+    showCommand->add_option("FILE", calibFile, "calibration file")->required();
+    showCommand->callback([&] { action = [&] { return runCalibShow(calibFile); }; });
+    CalibSaveOptions calibSave;
+    CLI::App* saveCommand = calibCommand->add_subcommand("save", "write a calibration file for a lens");
+    saveCommand->add_option("FILE", calibSave.file, "calibration file")->required();
+    saveCommand->add_option("--field", calibSave.fieldMm, "field size in mm")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    saveCommand->add_option("--area", calibSave.areaMm, "working area in mm (default: the field)")
+        ->check(CLI::PositiveNumber);
+    saveCommand->add_option("--resolution", calibSave.resolution, "galvo device units across the field")
+        ->check(CLI::Range(1, 65535))
+        ->capture_default_str();
+    saveCommand->add_flag("--exchange-xy", calibSave.exchangeXY, "swap the galvo axes");
+    saveCommand->add_flag("--invert-x", calibSave.invertX, "mirror x");
+    saveCommand->add_flag("--invert-y", calibSave.invertY, "mirror y");
+    saveCommand->callback([&] { action = [&] { return runCalibSave(calibSave); }; });
+    BoardOptions calibBoard;
+    CLI::App* loadCommand = calibCommand->add_subcommand("load", "send the lens of a calibration file to a board");
+    loadCommand->add_option("FILE", calibFile, "calibration file")->required();
+    addBoardOptions(*loadCommand, calibBoard);
+    loadCommand->callback([&] { action = [&] { return runCalibLoad(calibFile, calibBoard); }; });
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "executor-cli: %s (see executor-cli --help)\n", e.what());
+        return kExitUsage;
     }
-    Options options;
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--board" && hasValue) {
-            const std::string board = argv[++i];
-            if (board != "sim7" && board != "sim5") {
-                std::fprintf(stderr, "executor-cli: unknown board '%s' (sim7 or sim5)\n", board.c_str());
-                return 2;
-            }
-            options.protocol = board == "sim5" ? BOARD_PROTOCOL_5 : BOARD_PROTOCOL_7;
-        } else if (arg == "--out" && hasValue) {
-            options.svg = argv[++i];
-        } else if (arg == "--json" && hasValue) {
-            options.json = argv[++i];
-        } else if ((arg == "--mark-speed" || arg == "--jump-speed") && hasValue) {
-            const double v = std::atof(argv[++i]);
-            if (!(v > 0)) {
-                std::fprintf(stderr, "executor-cli: %s needs a positive speed in mm/s\n", arg.c_str());
-                return 2;
-            }
-            (arg == "--mark-speed" ? options.markSpeed : options.jumpSpeed) = v;
-        } else {
-            usage();
-            return 2;
-        }
+
+    // The library logs details on standard error; the one-line messages below say what failed.
+    if (verbose) {
+        Logger::setMinLevel(Logger::kInfo);
+    } else {
+        Logger::setSink([](int, const std::string&, const std::string&) {});
     }
-    return runDemo(options);
+    try {
+        return action ? action() : kExitUsage;
+    } catch (const CliError& e) {
+        std::fprintf(stderr, "executor-cli: %s\n", e.what());
+        return e.exitCode();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "executor-cli: out of memory\n");
+        return 1;
+    }
 }

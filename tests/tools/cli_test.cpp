@@ -1,0 +1,286 @@
+// executor-cli end to end: the built program run as a user runs it, on the simulated board in
+// process and on an executor-sim over UDP.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kData = EXECUTOR_TEST_DATA;
+// Only keeps a broken program from hanging the run; nothing waits this long when things work.
+constexpr int kHangGuardMs = 10000;
+constexpr double kUnitsPerMm = 655.35;  // 16-bit resolution over the default 100 mm field
+
+std::string temporary(const std::string& name) {
+    return ::testing::TempDir() + "cli-" + std::to_string(getpid()) + "-" + name;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs executor-cli with args (no shell), standard output and error to files.
+CliRun cli(std::vector<std::string> args) {
+    const std::string outPath = temporary("stdout"), errPath = temporary("stderr");
+    args.insert(args.begin(), EXECUTOR_CLI_BINARY);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    CliRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return run;
+}
+
+// A loopback port that nothing listens on: bound by the system, then let go.
+uint16_t closedPort() {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+// executor-sim on a loopback port of the system's choosing; killed if a test leaves it running.
+class SimServer {
+public:
+    explicit SimServer(std::vector<std::string> args) {
+        args.insert(args.begin(), {EXECUTOR_SIM_BINARY, "--listen", "127.0.0.1:0"});
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, out[1]);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        m_out = out[0];
+        const std::string listening = readLine();
+        const size_t colon = listening.rfind(':');
+        if (listening.rfind("listening on", 0) == 0 && colon != std::string::npos)
+            m_address = "udp://127.0.0.1:" + listening.substr(colon + 1);
+    }
+    ~SimServer() {
+        if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
+        close(m_out);
+    }
+
+    // "udp://127.0.0.1:PORT", or empty when it did not start.
+    const std::string& address() const { return m_address; }
+    // Ends the server, which writes its trace files first; true when it exited cleanly.
+    bool stop() {
+        int status = 0;
+        if (m_pid <= 0 || kill(m_pid, SIGTERM) != 0 || waitpid(m_pid, &status, 0) != m_pid) return false;
+        m_pid = -1;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+private:
+    std::string readLine() {
+        std::string line;
+        char c = 0;
+        pollfd p{m_out, POLLIN, 0};
+        while (poll(&p, 1, kHangGuardMs) > 0 && read(m_out, &c, 1) == 1 && c != '\n') line += c;
+        return line;
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::string m_address;
+};
+
+struct Segment {
+    int x0, y0, x1, y1;
+};
+
+// The marks of a trace in JSON, in device units.
+std::vector<Segment> marksOf(const std::string& json) {
+    std::vector<Segment> marks;
+    const std::regex mark(R"re("kind":"mark".*?"from":\[(-?\d+),(-?\d+)\],"to":\[(-?\d+),(-?\d+)\])re");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), mark); it != std::sregex_iterator(); ++it)
+        marks.push_back({std::stoi((*it)[1]), std::stoi((*it)[2]), std::stoi((*it)[3]), std::stoi((*it)[4])});
+    return marks;
+}
+
+// cli_square.svg is a 20 mm square, wherever the importer puts it: every mark lies on the sides
+// of a 20 mm box, within one device unit.
+void expectTwentyMillimetreSquare(const std::vector<Segment>& marks) {
+    ASSERT_GE(marks.size(), 4u);
+    int left = INT_MAX, right = INT_MIN, bottom = INT_MAX, top = INT_MIN;
+    for (const Segment& s : marks) {
+        left = std::min({left, s.x0, s.x1});
+        right = std::max({right, s.x0, s.x1});
+        bottom = std::min({bottom, s.y0, s.y1});
+        top = std::max({top, s.y0, s.y1});
+    }
+    EXPECT_NEAR(right - left, 20 * kUnitsPerMm, 1);
+    EXPECT_NEAR(top - bottom, 20 * kUnitsPerMm, 1);
+    auto onSide = [&](int x, int y) {
+        return std::abs(x - left) <= 1 || std::abs(x - right) <= 1 || std::abs(y - bottom) <= 1 ||
+               std::abs(y - top) <= 1;
+    };
+    for (const Segment& s : marks) EXPECT_TRUE(onSide(s.x0, s.y0) && onSide(s.x1, s.y1));
+}
+
+// One line on standard error: "executor-cli: <subject>: ...".
+void expectOneLineAbout(const CliRun& run, const std::string& subject) {
+    EXPECT_EQ(run.err.rfind("executor-cli: " + subject + ": ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+}  // namespace
+
+TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
+    const std::string unreachable = "udp://127.0.0.1:" + std::to_string(closedPort());
+    const std::string missing = kData + "/cli_no_such_file.svg";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string subject;
+    } cases[] = {
+        {{"mark", missing}, 3, missing},
+        {{"mark", kData + "/cli_broken.svg"}, 3, kData + "/cli_broken.svg"},
+        {{"mark", kData + "/cli_unknown_pen.json"}, 3, kData + "/cli_unknown_pen.json"},
+        {{"calib", "show", kData + "/cli_square.svg"}, 3, kData + "/cli_square.svg"},
+        {{"status", "--board", unreachable, "--timeout", "50", "--retries", "0"}, 4, unreachable},
+        {{"probe", "--board", "usb"}, 2, "usb"},
+        {{"eeprom", "write", "--board", "sim7"}, 2, ""},
+        {{"mark", kData + "/cli_square.svg", "--power", "150"}, 2, ""},
+        {{"frobnicate"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = cli(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args[0] << " " << run.err;
+        if (!c.subject.empty()) expectOneLineAbout(run, c.subject);
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+}
+
+TEST(Cli, DemoMarksWhatItPlannedOnBothSimulatedBoards) {
+    for (const char* board : {"sim7", "sim5"}) {
+        const std::string svg = temporary("demo.svg"), json = temporary("demo.json");
+        const CliRun run = cli({"demo", "--board", board, "--out", svg, "--json", json});
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::smatch plan, done;
+        ASSERT_TRUE(std::regex_search(run.out, plan, std::regex(R"(plan: \d+ segments \((\d+) marks, (\d+) jumps\))")))
+            << run.out;
+        ASSERT_TRUE(std::regex_search(run.out, done, std::regex(R"((\d+) marks, (\d+) jumps, .*board errors: 0)")))
+            << run.out;
+        EXPECT_GT(std::stoi(plan[1]), 100);  // the circle alone has 180 sides
+        EXPECT_EQ(plan[1], done[1]) << board;
+        EXPECT_EQ(plan[2], done[2]) << board;
+        EXPECT_EQ(marksOf(readFile(json)).size(), std::stoul(plan[1]));
+        EXPECT_EQ(readFile(svg).rfind("<svg", 0), 0u);
+        std::remove(svg.c_str());
+        std::remove(json.c_str());
+    }
+}
+
+TEST(Cli, MarkedSquareMatchesTheDrawingStreamedOrDownloaded) {
+    for (const char* mode : {"--trace-json", "--offline"}) {
+        const std::string json = temporary("square.json");
+        std::vector<std::string> args = {"mark", kData + "/cli_square.svg", "--board", "sim5", "--trace-json", json};
+        if (std::string(mode) == "--offline") args.push_back(mode);
+        const CliRun run = cli(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        expectTwentyMillimetreSquare(marksOf(readFile(json)));
+        std::remove(json.c_str());
+    }
+}
+
+TEST(Cli, PreviewDrawsThePlanWithoutTouchingABoard) {
+    const std::string svg = temporary("preview.svg");
+    const std::string unreachable = "udp://127.0.0.1:" + std::to_string(closedPort());
+    const CliRun run =
+        cli({"mark", kData + "/cli_square.svg", "--preview", svg, "--board", unreachable, "--power", "35"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string picture = readFile(svg);
+    EXPECT_NE(picture.find("viewBox=\"-55 -55 "), std::string::npos);  // the 100 mm field and its margin
+    EXPECT_NE(picture.find("power 35 %"), std::string::npos);          // the legend shows the pen as overridden
+    std::remove(svg.c_str());
+}
+
+TEST(Cli, MarksOverUdpOnExecutorSim) {
+    const std::string json = temporary("udp.json");
+    SimServer server({"--protocol", "5", "--json", json});
+    ASSERT_FALSE(server.address().empty());
+    const CliRun run = cli({"mark", kData + "/cli_square.svg", "--board", server.address()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(server.stop());
+    expectTwentyMillimetreSquare(marksOf(readFile(json)));
+    std::remove(json.c_str());
+}
+
+TEST(Cli, UserDataWrittenOverUdpReadsBack) {
+    SimServer server({});
+    ASSERT_FALSE(server.address().empty());
+    ASSERT_EQ(cli({"eeprom", "write", "--board", server.address(), "--text", "SN 0042"}).status, 0);
+    const CliRun text = cli({"eeprom", "read", "--board", server.address()});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, "SN 0042\n");
+    const std::string copy = temporary("user.bin");
+    EXPECT_EQ(cli({"eeprom", "read", "--board", server.address(), "--out", copy}).status, 0);
+    EXPECT_EQ(readFile(copy), "SN 0042");
+    std::remove(copy.c_str());
+}
+
+TEST(Cli, CalibrationFileSavedIsShownAndLoaded) {
+    const std::string file = temporary("lens.cal");
+    ASSERT_EQ(cli({"calib", "save", file, "--field", "110", "--invert-y"}).status, 0);
+    const CliRun shown = cli({"calib", "show", file});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("field: 110 mm"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("invert y: yes"), std::string::npos) << shown.out;
+    EXPECT_EQ(cli({"calib", "load", file, "--board", "sim7"}).status, 0);
+    std::remove(file.c_str());
+}

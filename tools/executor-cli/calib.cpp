@@ -1,0 +1,93 @@
+#include "calib.h"
+
+#include <cstdio>
+
+#include "cli_error.h"
+#include "files.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kDefaultResolution = 65535;
+constexpr int kPowerTableEntries = 11;  // power at 0 %, 10 %, ... 100 %
+
+GalvoParam loadGalvo(const std::string& file) {
+    requireInputFile(file);
+    GalvoParam galvo;
+    if (!CalibFunc::loadUcf(file.c_str(), galvo)) throw CliError(kExitBadInput, about(file, "not a calibration file"));
+    return galvo;
+}
+
+const char* yesNo(bool value) { return value ? "yes" : "no"; }
+
+}  // namespace
+
+TarnParam makeLens(double fieldMm, const std::string& calibFile) {
+    TarnParam lens;
+    if (calibFile.empty()) {
+        lens.galvo.fieldSize = fieldMm;
+        lens.galvo.areaSizeX = fieldMm;
+        lens.galvo.areaSizeY = fieldMm;
+        lens.galvo.setResolution(kDefaultResolution);
+    } else {
+        lens.galvo = loadGalvo(calibFile);
+    }
+    lens.laser.laserType = LASER_TYPE_0;
+    lens.laser.pwmEnable0 = 1;
+    for (int i = 0; i < kPowerTableEntries; ++i) lens.laser.powerTable0[i] = static_cast<float>(10 * i);
+    return lens;
+}
+
+int runCalibShow(const std::string& file) {
+    const GalvoParam galvo = loadGalvo(file);
+    double fieldSize = 0, areaSize = 0;
+    int resolution = 0;
+    if (!CalibFunc::getBasePara(file.c_str(), fieldSize, areaSize, resolution))
+        throw CliError(kExitBadInput, about(file, "not a calibration file"));
+    std::printf("calibration file %s\n", file.c_str());
+    std::printf("field: %g mm, working area: %g mm, resolution: %d (%.3f units/mm, centre %d)\n", fieldSize, areaSize,
+                resolution, galvo.scale, galvo.center);
+    std::printf("exchange x/y: %s, invert x: %s, invert y: %s\n", yesNo(galvo.exchangeXY), yesNo(galvo.invertX),
+                yesNo(galvo.invertY));
+    const GalvoCalPar& grid = galvo.calPar;
+    if (grid.gridPitch > 0) {
+        std::printf("nine-point grid, pitch %g mm; where each nominal point landed:\n", grid.gridPitch);
+        for (int i = 0; i < 9; ++i) {
+            std::printf("  (%g, %g) -> (%.4f, %.4f)\n", (i % 3 - 1) * grid.gridPitch, (i / 3 - 1) * grid.gridPitch,
+                        grid.gridPoints[i].x, grid.gridPoints[i].y);
+        }
+    } else {
+        std::printf("no nine-point grid\n");
+    }
+    return kExitOk;
+}
+
+int runCalibSave(const CalibSaveOptions& options) {
+    GalvoParam galvo;
+    galvo.fieldSize = options.fieldMm;
+    galvo.areaSizeX = galvo.areaSizeY = options.areaMm > 0 ? options.areaMm : options.fieldMm;
+    galvo.setResolution(options.resolution);
+    galvo.exchangeXY = options.exchangeXY;
+    galvo.invertX = options.invertX;
+    galvo.invertY = options.invertY;
+    if (!CalibFunc::saveUcf(options.file.c_str(), galvo))
+        throw CliError(kExitOutput, about(options.file, "cannot write"));
+    std::printf("wrote %s: field %g mm, resolution %d\n", options.file.c_str(), options.fieldMm, options.resolution);
+    return kExitOk;
+}
+
+int runCalibLoad(const std::string& file, const BoardOptions& board) {
+    const TarnParam lens = makeLens(0, file);
+    BoardConnection connection(board);
+    Executor& executor = connection.executor();
+    executor.sendMarkPara(lens, false, MARK_TYPE_LINEAR);
+    if (!executor.exeCurCmd(true))
+        throw CliError(kExitBoard, about(connection.name(), "board did not take the lens settings"));
+    if (!connection.disconnect()) throw CliError(kExitBoard, about(connection.name(), "board did not let go"));
+    std::printf("%s: lens of %s sent: field %g mm, resolution %d\n", connection.name().c_str(), file.c_str(),
+                lens.galvo.fieldSize, lens.galvo.resolution);
+    return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,226 @@
+#include "mark.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <limits>
+#include <stdexcept>
+
+#include "calib.h"
+#include "cli_error.h"
+#include "executor/planner/planner.h"
+#include "executor/sim/sim_board.h"
+#include "files.h"
+#include "import/import_error.h"
+#include "import/json_job.h"
+#include "import/svg_import.h"
+#include "preview.h"
+#include "progress_bar.h"
+
+namespace cli {
+
+namespace {
+
+// Offline pages travel as immediate requests longer than any other: 256 data bytes plus a header.
+constexpr uint32_t kFlashPageBytes = 256;
+
+bool endsWith(std::string text, const std::string& suffix) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+enum class FileKind { Svg, Json };
+
+FileKind kindOf(const std::string& file) {
+    if (endsWith(file, ".svg")) return FileKind::Svg;
+    if (endsWith(file, ".json")) return FileKind::Json;
+    const std::string content = readInputFile(file);
+    const size_t first = content.find_first_not_of(" \t\r\n");
+    // A byte-order mark or an XML declaration both start like markup.
+    if (first != std::string::npos && content[first] == '{') return FileKind::Json;
+    if (first != std::string::npos && (content[first] == '<' || content[first] == '\xEF')) return FileKind::Svg;
+    throw CliError(kExitBadInput, about(file, "neither an SVG drawing nor a JSON job"));
+}
+
+// Warns when the drawing reaches past the field: the board would clamp it at the edge.
+void warnOutsideField(const planner::Job& job, double fieldMm, const std::string& title) {
+    const double half = fieldMm / 2;
+    double lowX = std::numeric_limits<double>::max(), lowY = lowX, highX = -lowX, highY = -lowX;
+    for (const planner::Polyline& line : job.polylines) {
+        for (const planner::Point& p : line.points) {
+            lowX = std::min(lowX, p.x);
+            highX = std::max(highX, p.x);
+            lowY = std::min(lowY, p.y);
+            highY = std::max(highY, p.y);
+        }
+    }
+    if (lowX < -half || lowY < -half || highX > half || highY > half) {
+        std::fprintf(stderr,
+                     "executor-cli: %s: warning: the drawing spans x %.1f..%.1f, y %.1f..%.1f mm, beyond the "
+                     "%g mm field centred on 0; it will be clipped\n",
+                     title.c_str(), lowX, highX, lowY, highY, fieldMm);
+    }
+}
+
+void printPlan(const planner::PlanSummary& s) {
+    std::printf("plan: %zu segments (%zu marks, %zu jumps), marked %.1f mm, jumped %.1f mm, planned %.3f s\n",
+                s.segments, s.marks, s.jumps, s.markLength, s.jumpLength, s.seconds);
+}
+
+// Streams while issuing, then the rest, and waits for the board to finish.
+void stream(BoardConnection& board, const TarnParam& lens, const planner::Job& job, const planner::Plan& plan) {
+    Executor& executor = board.executor();
+    bool ok = executor.setStartMark();
+    {
+        ProgressBar bar("streaming");
+        ok = ok && planner::issuePlan(executor, lens, job, plan, planner::PlanOptions(),
+                                      [&bar](std::size_t done, std::size_t total) { bar.update(done, total); });
+    }
+    ok = ok && executor.exeCurCmd(true);
+    if (!ok) {
+        const std::string reason = board.linkError();
+        throw CliError(kExitJobFailed,
+                       about(board.name(), "streaming the job failed" + (reason.empty() ? "" : " (" + reason + ")")));
+    }
+}
+
+// Queues the job into the offline list and writes it into flash; returns the pages written.
+std::size_t download(BoardConnection& board, const TarnParam& lens, const planner::Job& job,
+                     const planner::Plan& plan) {
+    Executor& executor = board.executor();
+    uint32_t flashBytes = 0;
+    if (executor.getOfflineRamSize(flashBytes)) executor.setSRamMaxSize(flashBytes);
+    executor.setOfflineMode(true);
+    executor.setStartMark();
+    planner::PlanOptions options;
+    options.streamEvery = 0;  // nothing streams in offline mode
+    planner::issuePlan(executor, lens, job, plan, options);
+
+    std::size_t pages = 0;
+    SdkError error = SDK_OK;
+    bool ok = false;
+    {
+        ProgressBar bar("downloading");
+        board.setRequestObserver([&](uint32_t length) {
+            if (length >= kFlashPageBytes) bar.update(++pages, 0, "page");
+        });
+        ok = executor.OfflineDownload(error);
+        board.setRequestObserver(nullptr);
+    }
+    executor.setOfflineMode(false);
+    if (!ok) {
+        char code[16];
+        std::snprintf(code, sizeof(code), "0x%X", static_cast<unsigned>(error));
+        const char* why = error == SDK_OFFLINE_TOO_BIG ? "the job does not fit the board's flash" : "download refused";
+        throw CliError(kExitJobFailed, about(board.name(), std::string(why) + " (error " + code + ")"));
+    }
+    return pages;
+}
+
+void reportSimBoard(const sim::SimBoard& board, double unitsPerMm, const std::string& name) {
+    const sim::Trace trace = board.trace();
+    const double seconds = static_cast<double>(board.clock()) * board.config().tickSeconds;
+    std::printf("board %s: %zu marks, %zu jumps, marked %.1f mm, %.3f s of board time, board errors: %u\n",
+                name.c_str(), trace.marks(), trace.jumps(), trace.markedLength() / unitsPerMm, seconds,
+                board.errors().total());
+}
+
+}  // namespace
+
+void PenOverrides::applyTo(planner::Job& job) const {
+    if (job.pens.empty()) job.pens.push_back(planner::Pen{"default"});
+    for (planner::Pen& pen : job.pens) {
+        if (markSpeed) pen.markSpeed = *markSpeed;
+        if (jumpSpeed) pen.jumpSpeed = *jumpSpeed;
+        if (power) pen.power = *power;
+        if (frequency) pen.frequency = *frequency;
+        if (pulseWidth) pen.pulseWidth = *pulseWidth;
+    }
+}
+
+planner::Job loadJob(const std::string& file, double toleranceMm) {
+    requireInputFile(file);
+    try {
+        if (kindOf(file) == FileKind::Json) return importer::importJsonFile(file);
+        importer::SvgOptions options;
+        options.tolerance = toleranceMm;
+        return importer::importSvgFile(file, options);
+    } catch (const importer::ImportError& e) {
+        throw CliError(kExitBadInput, about(file, e.what()));
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        // The parsers' own failures, not yet worded by the importers.
+        throw CliError(kExitBadInput, about(file, e.what()));
+    }
+}
+
+int markJob(planner::Job job, const std::string& title, const MarkOptions& options) {
+    options.pens.applyTo(job);
+    if (job.polylines.empty()) throw CliError(kExitBadInput, about(title, "nothing to mark"));
+    const TarnParam lens = makeLens(options.fieldMm, options.calibFile);
+    warnOutsideField(job, lens.galvo.fieldSize, title);
+
+    planner::Plan plan;
+    try {
+        plan = planner::makePlan(job);
+    } catch (const std::invalid_argument& e) {
+        throw CliError(kExitBadInput, about(title, e.what()));
+    }
+
+    if (!options.previewFile.empty()) {
+        writeOutputFile(options.previewFile, planToSvg(job, plan, lens.galvo.fieldSize));
+        printPlan(plan.summary);
+        std::printf("preview: %s\n", options.previewFile.c_str());
+        return kExitOk;
+    }
+
+    BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7;
+    const bool inProcess = simProtocol(options.board.address, protocol);
+    if (!inProcess && !(options.traceFile.empty() && options.traceJsonFile.empty()))
+        throw CliError(kExitUsage, about(options.board.address,
+                                         "a trace comes only from a simulated board in process (sim7, sim5); "
+                                         "executor-sim writes its own with --trace"));
+
+    BoardConnection board(options.board);
+    std::size_t pages = 0;
+    if (options.offline) {
+        pages = download(board, lens, job, plan);
+    } else {
+        stream(board, lens, job, plan);
+    }
+    if (!board.disconnect()) throw CliError(kExitBoard, about(board.name(), "board did not let go"));
+
+    printPlan(plan.summary);
+    sim::SimBoard* simBoard = board.simBoard();
+    if (options.offline) {
+        std::printf("board %s: job stored in flash (%zu pages of 256 bytes)\n", board.name().c_str(), pages);
+        // The simulated board runs the stored program as a board started without a host would.
+        if (simBoard != nullptr && !simBoard->runOfflineProgram())
+            throw CliError(kExitJobFailed, about(board.name(), "the stored program did not run"));
+    }
+    if (simBoard == nullptr) {
+        if (!options.offline) std::printf("board %s: job marked\n", board.name().c_str());
+        return kExitOk;
+    }
+    reportSimBoard(*simBoard, lens.galvo.scale, board.name());
+    if (!options.traceFile.empty()) {
+        writeOutputFile(options.traceFile, simBoard->trace().toSvg());
+        std::printf("picture: %s\n", options.traceFile.c_str());
+    }
+    if (!options.traceJsonFile.empty()) {
+        writeOutputFile(options.traceJsonFile, simBoard->trace().toJson());
+        std::printf("trace: %s\n", options.traceJsonFile.c_str());
+    }
+    const uint32_t errors = simBoard->errors().total();
+    if (errors != 0)
+        throw CliError(kExitJobFailed, about(board.name(), "the board found " + std::to_string(errors) +
+                                                               " errors in what it was sent"));
+    return kExitOk;
+}
+
+int runMark(const std::string& file, const MarkOptions& options) {
+    return markJob(loadJob(file, options.toleranceMm), file, options);
+}
+
+}  // namespace cli

@@ -1,0 +1,47 @@
+#pragma once
+// Marking a job: a drawing or JSON job file (mark) or the built-in job (demo) is planned, then
+// streamed to the board or downloaded into its flash, or only drawn as a preview.
+
+#include <optional>
+#include <string>
+
+#include "board.h"
+#include "executor/planner/job.h"
+
+namespace cli {
+
+// Settings given on the command line; each replaces that setting in every pen of the job.
+struct PenOverrides {
+    std::optional<double> markSpeed;   // mm/s
+    std::optional<double> jumpSpeed;   // mm/s
+    std::optional<double> power;       // percent
+    std::optional<double> frequency;   // kHz
+    std::optional<double> pulseWidth;  // us
+
+    void applyTo(planner::Job& job) const;
+};
+
+struct MarkOptions {
+    BoardOptions board;
+    PenOverrides pens;
+    double fieldMm = 100;
+    double toleranceMm = 0.01;  // SVG curves flattened to within this
+    std::string calibFile;      // lens from a calibration file instead of fieldMm
+    std::string previewFile;    // only plan and draw the plan here
+    std::string traceFile;      // SVG of what a simulated board executed
+    std::string traceJsonFile;  // the same as JSON events
+    bool offline = false;       // download into flash instead of streaming
+};
+
+// An SVG drawing or a JSON job, told apart by extension, else by content. Throws
+// CliError(kExitBadInput) naming the file.
+planner::Job loadJob(const std::string& file, double toleranceMm);
+
+// Plans and marks job (or previews it); title names it in messages. Returns the exit status;
+// failures throw CliError.
+int markJob(planner::Job job, const std::string& title, const MarkOptions& options);
+
+// mark FILE.
+int runMark(const std::string& file, const MarkOptions& options);
+
+}  // namespace cli

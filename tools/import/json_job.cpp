@@ -32,7 +32,6 @@
 #include "import/json_job.h"
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -303,16 +302,7 @@ planner::Job importJsonText(const std::string& text) {
 }
 
 planner::Job importJsonFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw ImportError(path + ": cannot open the file");
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) throw ImportError(path + ": cannot read the file");
-    try {
-        return importJsonText(content.str());
-    } catch (const ImportError& error) {
-        throw ImportError(path + ": " + error.what());
-    }
+    return importFile(path, [](const std::string& text) { return importJsonText(text); });
 }
 
 }  // namespace importer

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <pugixml.hpp>
 #include <sstream>
@@ -234,16 +233,7 @@ private:
 }  // namespace
 
 planner::Job importSvgFile(const std::string& path, const SvgOptions& options) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw ImportError(path + ": cannot open the file");
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) throw ImportError(path + ": cannot read the file");
-    try {
-        return importSvgText(content.str(), options);
-    } catch (const ImportError& error) {
-        throw ImportError(path + ": " + error.what());
-    }
+    return importFile(path, [&options](const std::string& text) { return importSvgText(text, options); });
 }
 
 planner::Job importSvgText(const std::string& text, const SvgOptions& options) {

@@ -35,7 +35,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 #include "executor/planner/font.h"
 #include "import/flatten.h"

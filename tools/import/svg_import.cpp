@@ -4,7 +4,6 @@
 #include <cstring>
 #include <map>
 #include <pugixml.hpp>
-#include <sstream>
 #include <unordered_map>
 #include <vector>
 

@@ -7,9 +7,10 @@
 #include "executor/net/udp_transfer.h"
 #include "executor/sim/sim_board.h"
 
-// Figure 5 (wall-clock time, since the host mostly waits): vector commands over UDP loopback to a
+// Figure 5: vector commands over UDP loopback to a simulated board served in process, with the
 // library's flow control (a status exchange before every frame), against the round-trip time of
 // one status exchange measured the same way. Two round trips per frame bound the frame rate.
+// Wall-clock time: the host mostly waits.
 
 namespace {
 

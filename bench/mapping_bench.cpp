@@ -85,16 +85,9 @@ BENCHMARK(Mapping_linetoPositionAbs)->ArgName("path")->DenseRange(kLinear, kNine
 // The straightforward reading: a complete lens record, tables included, filled for each point.
 // The benchmark lenses have no offset, rotation or flags, so this is the whole mapping.
 Point2dConcept<int> referenceMap(const GalvoParam& galvo, Point2dConcept<double> p) {
-    tagLenPar rec;
-    quorcal::fillFull(rec, galvo);
     const tagVosPointF in{static_cast<float>(p.x), static_cast<float>(p.y)};
     tagVosPointF out{};
-    const QuorCal& lib = quorcal::quorCal();
-    if (galvo.use9Point) {
-        lib.Calib9Pt(rec, in, out);
-    } else {
-        lib.CalibBox(rec, in, out);
-    }
+    quorcal::mapWithFullRecord(galvo, in, out);
     const auto clamp = [&](int32_t v) { return v < 0 ? 0 : (v > galvo.resolution ? galvo.resolution : v); };
     return {clamp(counts::truncInt32(roundf(out.x))), clamp(counts::truncInt32(roundf(out.y)))};
 }

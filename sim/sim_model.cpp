@@ -16,6 +16,10 @@ SimModel::SimModel(const SimConfig& cfg)
     wire::put32be(eeprom.data() + 4, kEepromSize - 1);
 }
 
+void SimModel::record(const TraceEvent& e) {
+    if (config.recordTrace) trace.events.push_back(e);
+}
+
 namespace {
 
 TraceEvent event(TraceEvent::Kind kind, uint64_t start, uint64_t ticks) {
@@ -34,7 +38,7 @@ void SimModel::jumpTo(int32_t nx, int32_t ny, uint64_t steps, uint64_t delay) {
     e.y0 = y;
     e.x1 = nx;
     e.y1 = ny;
-    trace.events.push_back(e);
+    record(e);
     clock += steps + delay;
     x = nx;
     y = ny;
@@ -47,14 +51,14 @@ void SimModel::markTo(int32_t nx, int32_t ny, uint64_t steps, uint64_t delay) {
     e.x1 = nx;
     e.y1 = ny;
     e.laser = laser;
-    trace.events.push_back(e);
+    record(e);
     clock += steps + delay;
     x = nx;
     y = ny;
 }
 
 void SimModel::wait(uint64_t ticks) {
-    trace.events.push_back(event(TraceEvent::kDelay, clock, ticks));
+    record(event(TraceEvent::kDelay, clock, ticks));
     clock += ticks;
 }
 
@@ -63,7 +67,7 @@ void SimModel::setOutputs(uint32_t mask, uint32_t value) {
     TraceEvent e = event(TraceEvent::kOutput, clock, 0);
     e.a = mask;
     e.b = value;
-    trace.events.push_back(e);
+    record(e);
 }
 
 void SimModel::moveAxis(uint32_t axis, int64_t pulses, uint64_t ticks) {
@@ -71,7 +75,7 @@ void SimModel::moveAxis(uint32_t axis, int64_t pulses, uint64_t ticks) {
     TraceEvent e = event(TraceEvent::kAxisMove, clock, ticks);
     e.a = axis;
     e.b = static_cast<uint32_t>(pulses);
-    trace.events.push_back(e);
+    record(e);
     clock += ticks;
 }
 
@@ -81,19 +85,19 @@ void SimModel::setLens(int32_t rx, int32_t ry) {
     TraceEvent e = event(TraceEvent::kLens, clock, 0);
     e.a = static_cast<uint32_t>(rx);
     e.b = static_cast<uint32_t>(ry);
-    trace.events.push_back(e);
+    record(e);
 }
 
 void SimModel::laserChanged() {
     TraceEvent e = event(TraceEvent::kLaser, clock, 0);
     e.laser = laser;
-    trace.events.push_back(e);
+    record(e);
 }
 
 void SimModel::note(uint16_t opcode) {
     TraceEvent e = event(TraceEvent::kOther, clock, 0);
     e.a = opcode;
-    trace.events.push_back(e);
+    record(e);
 }
 
 void SimModel::receiveFrame(const Bytes& frame) {

@@ -91,6 +91,8 @@ public:
     void laserChanged();
     // A list command with no visible effect of its own.
     void note(uint16_t opcode);
+    // Appends to the trace unless the configuration turned it off.
+    void record(const TraceEvent& e);
 
     // --- command memory ---
     // Splits and queues a frame, then executes as the pacing allows.

@@ -125,13 +125,11 @@ bool CalibFunc::calibPoint(const GalvoParam& galvo, Point2dConcept<double> logic
             ? routeFlags(logic, galvo.calPar.exchangeXY != 0, galvo.calPar.invertX != 0, galvo.calPar.invertY != 0)
             : routeFlags(logic, galvo.exchangeXY, galvo.invertX, galvo.invertY);
 
-    // Built afresh for every point: the lens parameters may change between calls.
-    tagLenPar rec;
-    quorcal::fillFull(rec, galvo);
+    // Read from the lens parameters in place: they may change between calls, and a record
+    // filled for every point would cost more than the mapping.
     const tagVosPointF in{toFloat(p.x), toFloat(p.y)};
     tagVosPointF out{};
-    const QuorCal& lib = quorcal::quorCal();
-    const bool ok = galvo.use9Point ? lib.Calib9Pt(rec, in, out) : lib.CalibBox(rec, in, out);
+    const bool ok = quorcal::mapInPlace(galvo, in, out);
     dev.x = counts::truncInt32(roundf(out.x));
     dev.y = counts::truncInt32(roundf(out.y));
     return ok;

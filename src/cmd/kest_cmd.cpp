@@ -1,16 +1,19 @@
 #include "executor/cmd/kest_cmd.h"
 
 #include <cstddef>
+#include <cstring>
 #include <new>
 
+#include "cmd/packet_pool.h"
+#include "cmd/packet_writer.h"
 #include "cmd/wire.h"
 #include "executor/platform/byte_order.h"
 
-namespace {
+static_assert(sizeof(KestCmd) <= packet_pool::kBlockSize, "a packet fits one pool block");
 
-uint8_t* allocateZeroed(size_t length) { return new (std::nothrow) uint8_t[length](); }
+void* KestCmd::operator new(std::size_t size) { return packet_pool::allocate(size); }
 
-}  // namespace
+void KestCmd::operator delete(void* block, std::size_t size) noexcept { packet_pool::release(block, size); }
 
 KestCmd::KestCmd(uint16_t cmd, bool immediate)
     : m_cmd(cmd),
@@ -19,7 +22,7 @@ KestCmd::KestCmd(uint16_t cmd, bool immediate)
       m_data(nullptr),
       m_bigEndian(utils::isBigEndian() ? 1 : 0),
       m_immediate(immediate ? 1 : 0) {
-    m_data = allocateZeroed(m_len);
+    m_data = acquire(m_len);
     if (m_data == nullptr) {
         m_len = 0;
         return;
@@ -31,12 +34,12 @@ KestCmd::KestCmd(uint16_t cmd, bool immediate)
     }
 }
 
-KestCmd::~KestCmd() { delete[] m_data; }
+KestCmd::~KestCmd() { releaseData(); }
 
 void KestCmd::resize(uint16_t payloadLen, bool writeHeader) {
-    delete[] m_data;
+    releaseData();
     // The buffer always holds the header, even when the 16-bit length wraps.
-    m_data = allocateZeroed(static_cast<size_t>(payloadLen) + kHeaderLen);
+    m_data = acquire(static_cast<size_t>(payloadLen) + kHeaderLen);
     if (m_data == nullptr) {
         m_len = 0;
         return;
@@ -74,9 +77,33 @@ void KestCmd::setParam3(uint16_t value) { setParam(6, value); }
 void KestCmd::setParam4(uint16_t value) { setParam(8, value); }
 void KestCmd::setParam5(uint16_t value) { setParam(10, value); }
 
+uint8_t* KestCmd::acquire(std::size_t length) {
+    if (length > kInlineCapacity) return new (std::nothrow) uint8_t[length]();
+    std::memset(m_inline, 0, sizeof(m_inline));  // a fixed size: a few stores, no call
+    return m_inline;
+}
+
+void KestCmd::releaseData() {
+    if (m_data != m_inline) delete[] m_data;
+    m_data = nullptr;
+}
+
 void KestCmd::writeOpcode() { wire::put16be(m_data, m_cmd); }
 
 void KestCmd::setParam(int wireOffset, uint16_t value) {
     if (m_data == nullptr || wireOffset + 2 > static_cast<int>(m_len)) return;
     wire::put16be(m_data + wireOffset, value);
+}
+
+// Here rather than beside PacketWriter, so that the constructor and resize compile into them.
+std::unique_ptr<KestCmd> makeListPacket(uint16_t opcode, uint16_t totalLen) {
+    auto cmd = std::make_unique<KestCmd>(opcode, false);
+    if (totalLen > KestCmd::kHeaderLen) cmd->resize(static_cast<uint16_t>(totalLen - KestCmd::kHeaderLen), true);
+    return cmd;
+}
+
+std::unique_ptr<KestCmd> makeImmediatePacket(uint16_t opcode, uint16_t totalLen) {
+    auto cmd = std::make_unique<KestCmd>(opcode, true);
+    if (totalLen > KestCmd::kImmediateLen) cmd->resize(static_cast<uint16_t>(totalLen - KestCmd::kHeaderLen), false);
+    return cmd;
 }

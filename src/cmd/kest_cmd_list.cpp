@@ -17,10 +17,11 @@ KestCmdList::~KestCmdList() { clear(); }
 
 uint32_t KestCmdList::push(KestCmd* cmd) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (cmd == nullptr) return m_totalBytes;
+    const uint32_t total = m_totalBytes.load(std::memory_order_relaxed);
+    if (cmd == nullptr) return total;
+    if (m_cmds.capacity() == 0) m_cmds.reserve(m_refillCapacity);
     m_cmds.push_back(cmd);
-    m_totalBytes += cmd->m_len;
-    return m_totalBytes;
+    return setTotal(total + cmd->m_len);
 }
 
 KestCmd* KestCmdList::at(int32_t index) {
@@ -36,7 +37,12 @@ int32_t KestCmdList::size() {
     return static_cast<int32_t>(m_cmds.size());
 }
 
-uint32_t KestCmdList::totalBytes() { return m_totalBytes; }
+uint32_t KestCmdList::totalBytes() { return m_totalBytes.load(std::memory_order_relaxed); }
+
+uint32_t KestCmdList::setTotal(uint32_t total) {
+    m_totalBytes.store(total, std::memory_order_relaxed);
+    return total;
+}
 
 uint8_t* KestCmdList::packFrame(uint32_t* outLen, uint32_t maxLen) { return packFrame(outLen, maxLen, nullptr); }
 
@@ -64,11 +70,14 @@ uint8_t* KestCmdList::packFrame(uint32_t* outLen, uint32_t maxLen, uint32_t* pac
         KestCmd* cmd = m_cmds[i];
         if (cmd->m_data != nullptr) std::memcpy(out, cmd->m_data, cmd->m_len);
         out += cmd->m_len;
-        m_totalBytes -= cmd->m_len;
         delete cmd;
     }
+    setTotal(m_totalBytes.load(std::memory_order_relaxed) - length);
     m_cmds.erase(m_cmds.begin(), m_cmds.begin() + static_cast<std::ptrdiff_t>(count));
-    if (m_cmds.empty()) std::vector<KestCmd*>().swap(m_cmds);
+    if (m_cmds.empty()) {
+        m_refillCapacity = m_cmds.capacity();
+        std::vector<KestCmd*>().swap(m_cmds);
+    }
     if (packedCount != nullptr) *packedCount = static_cast<uint32_t>(count);
     return frame;
 }
@@ -77,5 +86,5 @@ void KestCmdList::clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (KestCmd* cmd : m_cmds) delete cmd;
     std::vector<KestCmd*>().swap(m_cmds);
-    m_totalBytes = 0;
+    setTotal(0);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -28,10 +29,10 @@ struct DeviceScale {
     double center;
 };
 
-bool deviceScale(const tagLenPar& rec, const tagVosPointF& in, DeviceScale& out) {
-    if (!(rec.fieldSize > 0.0) || rec.resolution <= 0) return false;
+bool deviceScale(const quorcal::LensView& lens, const tagVosPointF& in, DeviceScale& out) {
+    if (!(lens.fieldSize > 0.0) || lens.resolution <= 0) return false;
     if (std::isnan(in.x) || std::isnan(in.y)) return false;
-    out = {rec.resolution / rec.fieldSize, static_cast<double>(rec.center)};
+    out = {lens.resolution / lens.fieldSize, static_cast<double>(lens.center)};
     return true;
 }
 
@@ -45,14 +46,57 @@ bool emit(const DeviceScale& dev, double xMm, double yMm, tagVosPointF& out) {
     return true;
 }
 
-// Piecewise-linear lookup of v in one nominal/corrected pair; false for an unusable table.
-bool applyTable(const double* nominal, const double* corrected, double& v) {
+// How many leading entries of a nominal/corrected pair are in use (up to the first NaN of either
+// table), and whether the nominal values rise strictly over them.
+struct TableCheck {
     int n = 0;
-    while (n < quorcal::kTableLen && !std::isnan(nominal[n]) && !std::isnan(corrected[n])) ++n;
-    if (n < 2) return true;
-    for (int i = 1; i < n; ++i) {
-        if (!(nominal[i] > nominal[i - 1])) return false;
+    bool rising = true;
+};
+
+TableCheck checkTables(const double* nominal, const double* corrected, int limit) {
+    TableCheck c;
+    while (c.n < limit && !std::isnan(nominal[c.n]) && !std::isnan(corrected[c.n])) ++c.n;
+    for (int i = 1; i < c.n; ++i) c.rising &= nominal[i] > nominal[i - 1];
+    return c;
+}
+
+// The check is a pass over whole tables for every point, and its verdict depends only on their
+// values: each thread remembers the last pair it checked per axis and compares the values bit
+// for bit (a fast block compare) instead of checking again.
+struct CheckedPair {
+    int limit = -1;
+    double nominal[quorcal::kTableLen];
+    double corrected[quorcal::kTableLen];
+    TableCheck check;
+};
+
+TableCheck rememberedCheck(int axis, const double* nominal, const double* corrected, int limit) {
+    thread_local CheckedPair last[2];
+    CheckedPair& pair = last[axis];
+    const size_t bytes = static_cast<size_t>(limit) * sizeof(double);
+    const bool same = pair.limit == limit && std::memcmp(pair.nominal, nominal, bytes) == 0 &&
+                      std::memcmp(pair.corrected, corrected, bytes) == 0;
+    if (!same) {
+        pair.check = checkTables(nominal, corrected, limit);
+        pair.limit = limit;
+        std::memcpy(pair.nominal, nominal, bytes);
+        std::memcpy(pair.corrected, corrected, bytes);
     }
+    return pair.check;
+}
+
+// Piecewise-linear lookup of v in one nominal/corrected pair of the given axis (0 x, 1 y); false
+// for an unusable table. remember: reuse this thread's last check of the axis when it applies.
+bool applyTable(int axis, const quorcal::TableView& nominalTable, const quorcal::TableView& correctedTable,
+                bool remember, double& v) {
+    const double* nominal = nominalTable.values;
+    const double* corrected = correctedTable.values;
+    const int limit = std::min(nominalTable.size, correctedTable.size);
+    const TableCheck c =
+        remember ? rememberedCheck(axis, nominal, corrected, limit) : checkTables(nominal, corrected, limit);
+    const int n = c.n;
+    if (n < 2) return true;
+    if (!c.rising) return false;
     // Segment holding v; the end segments also serve beyond the table's range.
     const int hi = static_cast<int>(std::upper_bound(nominal + 1, nominal + n - 1, v) - nominal);
     const int lo = hi - 1;
@@ -108,6 +152,56 @@ void copyTable(double* slot, const std::vector<double>& values) {
     std::copy(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(count), slot);
 }
 
+// The biquadratic map of the nine-point calibration in units of the pitch: coefficients of the
+// basis for x and y. Rows of the system: the basis at each measured position; right-hand sides:
+// the nominal position. Units of the pitch keep the system well scaled.
+struct GridFit {
+    bool ok = false;
+    double coef[9][2] = {};
+};
+
+GridFit fitGrid(const GalvoCalPar& cal) {
+    GridFit fit;
+    const double pitch = cal.gridPitch;
+    double a[9][9];
+    for (int i = 0; i < 9; ++i) {
+        if (!std::isfinite(cal.gridPoints[i].x) || !std::isfinite(cal.gridPoints[i].y)) return fit;
+        biquadraticBasis(cal.gridPoints[i].x / pitch, cal.gridPoints[i].y / pitch, a[i]);
+        const int column = i % 3;
+        const int row = i / 3;
+        fit.coef[i][0] = column - 1;
+        fit.coef[i][1] = row - 1;
+    }
+    fit.ok = solve9(a, fit.coef);
+    return fit;
+}
+
+// The last fit made on this thread, with the grid it was made from.
+struct RememberedFit {
+    bool valid = false;
+    double pitch = 0.0;
+    Point2dConcept<double> grid[9];
+    GridFit fit;
+};
+
+const GridFit& rememberedFit(const GalvoCalPar& cal) {
+    thread_local RememberedFit last;
+    // Bit for bit, so that any change (even of a sign of zero) fits afresh.
+    const bool same = last.valid && std::memcmp(&last.pitch, &cal.gridPitch, sizeof(double)) == 0 &&
+                      std::memcmp(last.grid, cal.gridPoints, sizeof(last.grid)) == 0;
+    if (!same) {
+        last.fit = fitGrid(cal);
+        last.pitch = cal.gridPitch;
+        std::memcpy(last.grid, cal.gridPoints, sizeof(last.grid));
+        last.valid = true;
+    }
+    return last.fit;
+}
+
+quorcal::TableView tableOf(const std::vector<double>& values) {
+    return {values.data(), static_cast<int>(std::min(values.size(), static_cast<size_t>(quorcal::kTableLen)))};
+}
+
 }  // namespace
 
 tagLenPar::tagLenPar() {
@@ -115,19 +209,70 @@ tagLenPar::tagLenPar() {
 }
 
 bool QuorCal::CalibBox(const tagLenPar& rec, const tagVosPointF& in, tagVosPointF& out) const {
+    return quorcal::calibBox(quorcal::viewOf(rec), in, out, false);
+}
+
+bool QuorCal::Calib9Pt(const tagLenPar& rec, const tagVosPointF& in, tagVosPointF& out) const {
+    return quorcal::calib9Pt(quorcal::viewOf(rec), in, out, false);
+}
+
+namespace quorcal {
+
+QuorCal& quorCal() { return g_quorCal; }
+
+double round(double value) { return std::round(value); }
+
+LensView viewOf(const tagLenPar& rec) {
+    LensView v;
+    v.fieldSize = rec.fieldSize;
+    v.resolution = rec.resolution;
+    v.center = rec.center;
+    v.exchangeXY = rec.exchangeXY;
+    v.invertX = rec.invertX;
+    v.invertY = rec.invertY;
+    v.boxCoef = rec.boxCoef;
+    v.tableEnable = rec.tableEnable != 0;
+    v.nominalX = {rec.tables[kTableNominalX], kTableLen};
+    v.correctedX = {rec.tables[kTableCorrectedX], kTableLen};
+    v.nominalY = {rec.tables[kTableNominalY], kTableLen};
+    v.correctedY = {rec.tables[kTableCorrectedY], kTableLen};
+    v.calPar = &rec.calPar;
+    return v;
+}
+
+// The values fillFull would put into a record, read where they are.
+LensView viewOf(const GalvoParam& galvo) {
+    LensView v;
+    v.fieldSize = galvo.fieldSize;
+    v.resolution = galvo.resolution;
+    v.center = galvo.center;
+    v.exchangeXY = galvo.exchangeXY ? 1 : 0;
+    v.invertX = galvo.invertX ? 1 : 0;
+    v.invertY = galvo.invertY ? 1 : 0;
+    v.boxCoef = galvo.boxCoef;
+    v.tableEnable = galvo.tableEnable;
+    v.nominalX = tableOf(galvo.corrTable1);
+    v.correctedX = tableOf(galvo.corrTable2);
+    v.nominalY = tableOf(galvo.corrTable3);
+    v.correctedY = tableOf(galvo.corrTable4);
+    v.calPar = &galvo.calPar;
+    return v;
+}
+
+bool calibBox(const LensView& lens, const tagVosPointF& in, tagVosPointF& out, bool remember) {
     DeviceScale dev{};
-    if (!deviceScale(rec, in, dev)) return false;
-    const AxisSigns s = axisSigns(rec.exchangeXY, rec.invertX, rec.invertY);
+    if (!deviceScale(lens, in, dev)) return false;
+    const AxisSigns s = axisSigns(lens.exchangeXY, lens.invertX, lens.invertY);
     double x = s.x * in.x;
     double y = s.y * in.y;
 
-    if (rec.tableEnable != 0) {
-        if (!applyTable(rec.tables[quorcal::kTableNominalX], rec.tables[quorcal::kTableCorrectedX], x)) return false;
-        if (!applyTable(rec.tables[quorcal::kTableNominalY], rec.tables[quorcal::kTableCorrectedY], y)) return false;
+    if (lens.tableEnable) {
+        if (!applyTable(0, lens.nominalX, lens.correctedX, remember, x)) return false;
+        if (!applyTable(1, lens.nominalY, lens.correctedY, remember, y)) return false;
     }
 
-    const double* c = rec.boxCoef;
-    const double h = rec.fieldSize / 2.0;
+    const double* c = lens.boxCoef;
+    const double h = lens.fieldSize / 2.0;
     const double u = x / h;
     const double v = y / h;
     const double xd = x * (1.0 + (c[0] - 1.0) * v * v + (c[4] - 1.0) * v);
@@ -137,26 +282,17 @@ bool QuorCal::CalibBox(const tagLenPar& rec, const tagVosPointF& in, tagVosPoint
     return emit(dev, s.x * bx, s.y * by, out);
 }
 
-bool QuorCal::Calib9Pt(const tagLenPar& rec, const tagVosPointF& in, tagVosPointF& out) const {
+bool calib9Pt(const LensView& lens, const tagVosPointF& in, tagVosPointF& out, bool remember) {
     DeviceScale dev{};
-    if (!deviceScale(rec, in, dev)) return false;
-    const GalvoCalPar& cal = rec.calPar;
+    if (!deviceScale(lens, in, dev)) return false;
+    const GalvoCalPar& cal = *lens.calPar;
     const double pitch = cal.gridPitch;
     if (!(pitch > 0.0) || !std::isfinite(pitch)) return false;
 
-    // Rows: the basis at each measured position; right-hand sides: the nominal position.
-    // Everything in units of the pitch keeps the system well scaled.
-    double a[9][9];
-    double b[9][2];
-    for (int i = 0; i < 9; ++i) {
-        if (!std::isfinite(cal.gridPoints[i].x) || !std::isfinite(cal.gridPoints[i].y)) return false;
-        biquadraticBasis(cal.gridPoints[i].x / pitch, cal.gridPoints[i].y / pitch, a[i]);
-        const int column = i % 3;
-        const int row = i / 3;
-        b[i][0] = column - 1;
-        b[i][1] = row - 1;
-    }
-    if (!solve9(a, b)) return false;
+    GridFit fresh;
+    if (!remember) fresh = fitGrid(cal);
+    const GridFit& fit = remember ? rememberedFit(cal) : fresh;
+    if (!fit.ok) return false;
 
     const AxisSigns s = axisSigns(cal.exchangeXY, cal.invertX, cal.invertY);
     double basis[9];
@@ -164,17 +300,23 @@ bool QuorCal::Calib9Pt(const tagLenPar& rec, const tagVosPointF& in, tagVosPoint
     double fx = 0.0;
     double fy = 0.0;
     for (int k = 0; k < 9; ++k) {
-        fx += basis[k] * b[k][0];
-        fy += basis[k] * b[k][1];
+        fx += basis[k] * fit.coef[k][0];
+        fy += basis[k] * fit.coef[k][1];
     }
     return emit(dev, s.x * fx * pitch, s.y * fy * pitch, out);
 }
 
-namespace quorcal {
+bool mapInPlace(const GalvoParam& galvo, const tagVosPointF& in, tagVosPointF& out) {
+    const LensView lens = viewOf(galvo);
+    return galvo.use9Point ? calib9Pt(lens, in, out, true) : calibBox(lens, in, out, true);
+}
 
-QuorCal& quorCal() { return g_quorCal; }
-
-double round(double value) { return std::round(value); }
+bool mapWithFullRecord(const GalvoParam& galvo, const tagVosPointF& in, tagVosPointF& out) {
+    tagLenPar rec;
+    fillFull(rec, galvo);
+    const QuorCal& lib = quorCal();
+    return galvo.use9Point ? lib.Calib9Pt(rec, in, out) : lib.CalibBox(rec, in, out);
+}
 
 void fillBasic(tagLenPar& rec, const GalvoParam& galvo) {
     rec.fieldSize = galvo.fieldSize;

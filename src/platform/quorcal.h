@@ -63,7 +63,8 @@
 // identity for an undistorted grid. Fails when gridPitch <= 0 or the nine positions do not
 // determine the fit (coincident or collinear points, non-finite values).
 //
-// Threads: the mappings keep no state and may run concurrently.
+// Threads: the mappings of QuorCal keep no state; the in-place ones below keep only per-thread
+// memos. All may run concurrently.
 
 // A point as the library exchanges it.
 struct tagVosPointF {  // NOLINT(readability-identifier-naming): the library's own name
@@ -226,6 +227,43 @@ QuorCal& quorCal();
 
 // Nearest whole number, halves away from zero (2.5 -> 3, -2.5 -> -3).
 double round(double value);
+
+// The lens values the calibrated mappings read, pointing into wherever they are kept: a lens
+// record, or the host's GalvoParam, which then maps points without a record copied per point.
+// A table holds at most size values and ends early at its first NaN.
+struct TableView {
+    const double* values = nullptr;
+    int size = 0;
+};
+
+struct LensView {
+    double fieldSize = 0.0;
+    int32_t resolution = 0;
+    int32_t center = 0;
+    int32_t exchangeXY = 0;  // the box flags, as the record holds them
+    int32_t invertX = 0;
+    int32_t invertY = 0;
+    const double* boxCoef = nullptr;  // 8 values
+    bool tableEnable = false;
+    TableView nominalX, correctedX, nominalY, correctedY;
+    const GalvoCalPar* calPar = nullptr;
+};
+
+LensView viewOf(const tagLenPar& rec);
+LensView viewOf(const GalvoParam& galvo);
+
+// The mappings of QuorCal on a view. With remember, each thread keeps what depends on the lens
+// alone, the last nine-point grid fit and the last table checks, and reuses it while the values it
+// came from stay bit for bit the same: results equal computing afresh, and that was most of the
+// work per point.
+bool calibBox(const LensView& lens, const tagVosPointF& in, tagVosPointF& out, bool remember);
+bool calib9Pt(const LensView& lens, const tagVosPointF& in, tagVosPointF& out, bool remember);
+
+// The calibrated mapping of a point for galvo, box or nine-point as use9Point says: from the lens
+// values in place (what CalibFunc uses), and the same by the straightforward reading, a complete
+// record filled for the point (the yardstick of tests and benchmarks). Results are bit-identical.
+bool mapInPlace(const GalvoParam& galvo, const tagVosPointF& in, tagVosPointF& out);
+bool mapWithFullRecord(const GalvoParam& galvo, const tagVosPointF& in, tagVosPointF& out);
 
 // Basic fill: field size, working area, resolution, centre, libExtent, the box flags and calPar.
 void fillBasic(tagLenPar& rec, const GalvoParam& galvo);

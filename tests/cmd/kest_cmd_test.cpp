@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
+#include "cmd/packet_pool.h"
 #include "cmd/packet_writer.h"
 #include "cmd/wire.h"
 #include "support/fake_transfer.h"
@@ -123,6 +127,40 @@ TEST(PacketWriter, ImmediatePacketsLongerThanTwelveKeepParameterBytes) {
     EXPECT_EQ(cmd->m_len, 16);
     EXPECT_TRUE(cmd->m_immediate);
     EXPECT_THAT(Bytes(cmd->m_data, cmd->m_data + 4), ElementsAre(0xAA, 0x23, 0, 0));
+}
+
+// A recycled packet or a buffer reused across resizes must not leak bytes of its past life.
+TEST(KestCmd, ResizingAcrossTheInlineCapacityStartsFromZeros) {
+    const Bytes ones(64, 0xFF);
+    const int inlinePayload = KestCmd::kInlineCapacity - KestCmd::kHeaderLen;
+    for (int payload : {inlinePayload, inlinePayload + 1, 4, inlinePayload + 1, inlinePayload}) {
+        auto cmd = makeListPacket(0x0100, 4);
+        cmd->resize(static_cast<uint16_t>(payload), true);
+        EXPECT_EQ(wireOf(*cmd), [&] {
+            Bytes expected(static_cast<size_t>(payload) + 4, 0);
+            expected[0] = 0x01;
+            expected[2] = static_cast<uint8_t>(payload + 4);
+            return expected;
+        }()) << payload;
+        cmd->setBytes(0, ones.data(), payload, true);  // dirty it for the next round
+    }
+}
+
+TEST(PacketPool, DestroyedPacketsAreReusedAndTheCacheIsBounded) {
+    if (!packet_pool::kEnabled) GTEST_SKIP() << "the pool is off under AddressSanitizer";
+    auto first = makeListPacket(0x0100, 8);
+    const KestCmd* address = first.get();
+    const size_t cached = packet_pool::cachedBlocks();
+    first.reset();
+    EXPECT_EQ(packet_pool::cachedBlocks(), cached + 1);
+    auto second = makeListPacket(0x0200, 18);
+    EXPECT_EQ(second.get(), address);
+    EXPECT_EQ(packet_pool::cachedBlocks(), cached);
+
+    std::vector<std::unique_ptr<KestCmd>> many;
+    for (size_t i = 0; i < packet_pool::kMaxCached + 10; ++i) many.push_back(makeListPacket(0x0100, 8));
+    many.clear();
+    EXPECT_EQ(packet_pool::cachedBlocks(), packet_pool::kMaxCached);
 }
 
 TEST(Wire, ReadersInvertWriters) {

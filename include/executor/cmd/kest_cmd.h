@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "executor/export.h"
@@ -10,10 +11,18 @@
 // Immediate form: [opcode BE:2][param1:2][param2:2][param3:2][param4:2][param5:2], always 12 bytes.
 //
 // Writes that would not fit inside m_len bytes are skipped silently.
+//
+// Packets are made and destroyed by the million in a job, so their memory is recycled: wire bytes
+// of up to kInlineCapacity (every list command and the usual immediate one) live inside the packet,
+// and the packet itself comes from a per-thread pool. new and delete work as usual.
 class EXECUTOR_API KestCmd {
 public:
     static constexpr uint16_t kHeaderLen = 4;
     static constexpr uint16_t kImmediateLen = 12;
+    static constexpr uint16_t kInlineCapacity = 32;
+
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     KestCmd(uint16_t cmd, bool immediate);
     virtual ~KestCmd();
@@ -44,6 +53,11 @@ public:
     uint8_t m_immediate;
 
 private:
+    // Zeroed wire bytes of length bytes, inline when they fit; null when none could be had.
+    uint8_t* acquire(std::size_t length);
+    void releaseData();
     void writeOpcode();
     void setParam(int wireOffset, uint16_t value);
+
+    uint8_t m_inline[kInlineCapacity];
 };

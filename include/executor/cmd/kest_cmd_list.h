@@ -34,7 +34,14 @@ public:
     void clear();
 
 private:
+    // Writers hold m_mutex, so the total needs no read-modify-write of its own; stores keep it
+    // readable by totalBytes() from any thread.
+    uint32_t setTotal(uint32_t total);
+
     std::mutex m_mutex;
     std::vector<KestCmd*> m_cmds;
     std::atomic<uint32_t> m_totalBytes;  // read without the lock by totalBytes()
+    // Storage a drained list gives back is reserved again at the next push, this much, so that
+    // refilling the list for the next frame does not grow the vector step by step.
+    size_t m_refillCapacity = 0;
 };

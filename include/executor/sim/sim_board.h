@@ -23,6 +23,7 @@ struct SimConfig {
     uint64_t ticksPerPoll = 2000;             // simulated pacing
     uint16_t firmwareVersion = 0x1800;        // protocol 7 version word
     uint8_t fpgaVersion[4] = {5, 5, 80, 12};  // protocol 5: sub type 3, offline support
+    bool recordTrace = true;                  // false keeps memory flat over long jobs; trace() stays empty
 };
 
 // Problems the board found in what it was sent.

@@ -9,7 +9,7 @@ namespace sim {
 SimModel::SimModel(const SimConfig& cfg)
     : config(cfg),
       eeprom(kEepromSize, 0),
-      flash(kFlashSize, 0xFF),
+      flash(cfg.flashSize, 0xFF),
       m_personality(cfg.protocol == BOARD_PROTOCOL_5 ? makeProto5() : makeProto7()) {
     // Information block: where the user data area starts and the highest usable address.
     wire::put32be(eeprom.data(), kUserDataAddr);

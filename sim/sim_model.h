@@ -37,7 +37,6 @@ class SimModel {
 public:
     static constexpr int32_t kCenter = 32768;
     static constexpr uint32_t kEepromSize = 8192;
-    static constexpr uint32_t kFlashSize = 8 * 1024 * 1024;
     static constexpr uint32_t kUserDataAddr = 0x400;  // where the information block points
 
     enum RunState { kReset = 1, kReady = 2, kRun = 3 };

@@ -17,8 +17,9 @@ enum class Pacing {
 
 struct SimConfig {
     BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7;
-    double tickSeconds = 10e-6;           // one step or delay count
-    uint32_t commandMemory = 256 * 1024;  // list memory in bytes, reported as free KiB
+    double tickSeconds = 10e-6;            // one step or delay count
+    uint32_t commandMemory = 256 * 1024;   // list memory in bytes, reported as free KiB
+    uint32_t flashSize = 8 * 1024 * 1024;  // program flash in bytes; smaller boards start faster
     Pacing pacing = Pacing::kInstant;
     uint64_t ticksPerPoll = 2000;             // simulated pacing
     uint16_t firmwareVersion = 0x1800;        // protocol 7 version word

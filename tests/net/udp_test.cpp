@@ -105,43 +105,16 @@ private:
 // A port on loopback with nothing behind it.
 uint16_t closedPort() { return RawSocket().port(); }
 
-// --- the job, as the in-process end-to-end tests run it ------------------------------------------
+// --- the jobs, as the in-process end-to-end tests run them ---------------------------------------
 
-using sim_job::lens;
-using sim_job::linear;
+using sim_job::markSpiral;
 using sim_job::markSquare;
-
-// Enough frames to fill a small list memory several times over.
-void markSpiral(Executor& e) {
-    const TarnParam t = lens();
-    e.setStartMark();
-    for (int i = 0; i < 2000; ++i)
-        e.linetoPositionAbs(t, {std::sin(i * 0.05) * i / 100.0, std::cos(i * 0.05) * i / 100.0}, 50, 0, linear());
-}
-
-// init, the job, exeCurCmd(true), unInit; false if any step failed.
-bool runJob(Transfer& link, BOARD_PROTOCOL protocol, void (*job)(Executor&), SdkError* initResult = nullptr) {
-    std::unique_ptr<Executor> executor(Executor::create(BOARD_TYPE_PROTOCOL7, protocol));
-    executor->setTransfer(&link);
-    DevPar par;
-    par.m_localIp = "192.168.0.2";
-    par.m_mac = "02-00-00-00-00-01";
-    const SdkError err = executor->init(par, false, false);
-    if (initResult != nullptr) *initResult = err;
-    if (err != SDK_OK) return false;
-    job(*executor);
-    const bool ran = executor->exeCurCmd(true);
-    return executor->unInit() && ran;
-}
+using sim_job::runJob;
 
 sim::SimConfig config(BOARD_PROTOCOL protocol, bool paced = false) {
+    if (paced) return sim_job::paced(protocol);
     sim::SimConfig c;
     c.protocol = protocol;
-    if (paced) {
-        c.pacing = sim::Pacing::kSimulated;
-        c.ticksPerPoll = 500;
-        c.commandMemory = 16 * 1024;
-    }
     return c;
 }
 

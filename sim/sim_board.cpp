@@ -15,10 +15,10 @@ bool SimBoard::exchange(const uint8_t* request, uint32_t length, uint8_t* reply,
     std::lock_guard<std::mutex> lock(m_mutex);
     SimModel& m = *m_model;
     const int number = ++m.exchangeCount;
-    if (number == m.faults.failExchange || number == m.faults.dropReply) return false;
+    if (number == m.faults.failExchange) return false;
     if (request == nullptr || reply == nullptr || replyLength == nullptr) return false;
     Bytes answer = m.personality().answer(m, Bytes(request, request + length));
-    if (answer.empty()) return false;
+    if (answer.empty() || number == m.faults.dropReply) return false;
     if (number == m.faults.corruptReply) {
         for (size_t i = 2; i < answer.size(); ++i) answer[i] = static_cast<uint8_t>(answer[i] ^ 0xA5);
     }
@@ -32,9 +32,9 @@ bool SimBoard::deliverFrame(const uint8_t* frame, uint32_t length) {
     std::lock_guard<std::mutex> lock(m_mutex);
     SimModel& m = *m_model;
     const int number = ++m.exchangeCount;
-    if (number == m.faults.failExchange || number == m.faults.dropReply || frame == nullptr) return false;
+    if (number == m.faults.failExchange || frame == nullptr) return false;
     m.receiveFrame(Bytes(frame, frame + length));
-    return true;
+    return number != m.faults.dropReply;
 }
 
 bool SimBoard::runOfflineProgram() {

@@ -122,7 +122,8 @@ void SimModel::execute(uint64_t tickBudget) {
 }
 
 void SimModel::onStatusPoll() {
-    if (config.pacing == Pacing::kSimulated) execute(config.ticksPerPoll);
+    // Under instant pacing a poll finds whatever a stalled memory held back and runs it.
+    execute(config.pacing == Pacing::kSimulated ? config.ticksPerPoll : std::numeric_limits<uint64_t>::max());
 }
 
 void SimModel::clearQueue() {

@@ -249,8 +249,11 @@ Bytes Proto5::answer(SimModel& board, const Bytes& request) {
 
 void Proto5::status(SimModel& board, Bytes& reply) {
     board.onStatusPoll();
-    // Finished and working are exclusive, so the host reads "working" (3) or "idle" (0).
-    uint8_t bits = board.busy() ? kWorkingBit : kFinishedBit;
+    // Finished and working are exclusive, so the host reads "working" (3) or "idle" (0). Frames
+    // held by a board that was never started are not work in progress: a host waiting for the
+    // job to end would wait for ever.
+    const bool working = board.busy() && board.runState == SimModel::kRun;
+    uint8_t bits = working ? kWorkingBit : (board.busy() ? 0 : kFinishedBit);
     if (board.offlineMode) bits |= kOfflineBit;
     if (board.pollBusy()) bits |= kFlashBusyBit;
     reply[2] = bits;

@@ -1,17 +1,9 @@
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,8 +15,6 @@
 #include "executor/sim/sim_transfer.h"
 #include "support/recorders.h"
 #include "support/sim_job.h"
-
-extern char** environ;
 
 namespace {
 
@@ -105,43 +95,16 @@ private:
 // A port on loopback with nothing behind it.
 uint16_t closedPort() { return RawSocket().port(); }
 
-// --- the job, as the in-process end-to-end tests run it ------------------------------------------
+// --- the jobs, as the in-process end-to-end tests run them ---------------------------------------
 
-using sim_job::lens;
-using sim_job::linear;
+using sim_job::markSpiral;
 using sim_job::markSquare;
-
-// Enough frames to fill a small list memory several times over.
-void markSpiral(Executor& e) {
-    const TarnParam t = lens();
-    e.setStartMark();
-    for (int i = 0; i < 2000; ++i)
-        e.linetoPositionAbs(t, {std::sin(i * 0.05) * i / 100.0, std::cos(i * 0.05) * i / 100.0}, 50, 0, linear());
-}
-
-// init, the job, exeCurCmd(true), unInit; false if any step failed.
-bool runJob(Transfer& link, BOARD_PROTOCOL protocol, void (*job)(Executor&), SdkError* initResult = nullptr) {
-    std::unique_ptr<Executor> executor(Executor::create(BOARD_TYPE_PROTOCOL7, protocol));
-    executor->setTransfer(&link);
-    DevPar par;
-    par.m_localIp = "192.168.0.2";
-    par.m_mac = "02-00-00-00-00-01";
-    const SdkError err = executor->init(par, false, false);
-    if (initResult != nullptr) *initResult = err;
-    if (err != SDK_OK) return false;
-    job(*executor);
-    const bool ran = executor->exeCurCmd(true);
-    return executor->unInit() && ran;
-}
+using sim_job::runJob;
 
 sim::SimConfig config(BOARD_PROTOCOL protocol, bool paced = false) {
+    if (paced) return sim_job::paced(protocol);
     sim::SimConfig c;
     c.protocol = protocol;
-    if (paced) {
-        c.pacing = sim::Pacing::kSimulated;
-        c.ticksPerPoll = 500;
-        c.commandMemory = 16 * 1024;
-    }
     return c;
 }
 
@@ -382,8 +345,8 @@ TEST_P(UdpEndToEnd, JobMarksTheSameAsOverTheInProcessLink) {
 }
 
 TEST_P(UdpEndToEnd, LossyNetworkLosesNothingAndRunsNothingTwice) {
-    // Flow control makes the host poll while frames are in flight, and a status poll run twice
-    // would move the paced board's clock.
+    // Flow control makes the host poll while frames are in flight, so the losses hit polls and
+    // frames alike; the exchange count shows any request run twice.
     net::ServerOptions lossy;
     lossy.dropIncoming = 0.05;
     lossy.dropOutgoing = 0.05;
@@ -407,116 +370,3 @@ INSTANTIATE_TEST_SUITE_P(UdpBothProtocols, UdpEndToEnd, ::testing::Values(BOARD_
                          [](const ::testing::TestParamInfo<BOARD_PROTOCOL>& info) {
                              return std::string(info.param == BOARD_PROTOCOL_7 ? "Protocol7" : "Protocol5");
                          });
-
-// --- the executor-sim program --------------------------------------------------------------------
-
-namespace {
-
-// The program with its stdout on a pipe; killed if a test leaves it running.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), EXECUTOR_SIM_BINARY);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, out[1]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        m_out = out[0];
-    }
-    ~SimProcess() {
-        if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
-        close(m_out);
-    }
-
-    pid_t pid() const { return m_pid; }
-    // One line of output without its newline; empty at the end of the output.
-    std::string readLine() {
-        for (size_t nl = m_buffer.find('\n'); nl == std::string::npos; nl = m_buffer.find('\n')) {
-            pollfd p{m_out, POLLIN, 0};
-            char chunk[256];
-            const ssize_t got = poll(&p, 1, kHangGuardMs) > 0 ? read(m_out, chunk, sizeof(chunk)) : 0;
-            if (got <= 0) return std::exchange(m_buffer, std::string());
-            m_buffer.append(chunk, static_cast<size_t>(got));
-        }
-        const size_t nl = m_buffer.find('\n');
-        const std::string line = m_buffer.substr(0, nl);
-        m_buffer.erase(0, nl + 1);
-        return line;
-    }
-    // Once the output has ended: the exit status, or -1.
-    int exitStatus() {
-        int status = 0;
-        if (!readLine().empty() || waitpid(m_pid, &status, 0) != m_pid) return -1;
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
-    std::string m_buffer;
-};
-
-size_t marksIn(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const std::string json = text.str();
-    size_t n = 0;
-    for (size_t at = json.find("\"kind\":\"mark\""); at != std::string::npos;
-         at = json.find("\"kind\":\"mark\"", at + 1))
-        ++n;
-    return n;
-}
-
-}  // namespace
-
-TEST(UdpExecutorSim, ServesJobsAndWritesTheTraceOnSignals) {
-    LogRecorder log;
-    SleepRecorder sleeps;
-    const std::string base = ::testing::TempDir() + "executor-sim-" + std::to_string(getpid());
-    const std::string svg = base + ".svg", json = base + ".json";
-    SimProcess sim({"--listen", "127.0.0.1:0", "--protocol", "5", "--trace", svg, "--json=" + json});
-    ASSERT_GT(sim.pid(), 0);
-    const std::string listening = sim.readLine();
-    ASSERT_EQ(listening.rfind("listening on 127.0.0.1:", 0), 0u) << listening;
-    net::UdpTransfer link("127.0.0.1", static_cast<uint16_t>(std::stoi(listening.substr(23))));
-
-    BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7;
-    ASSERT_TRUE(Executor::getProtocol(&link, protocol));
-    EXPECT_EQ(protocol, BOARD_PROTOCOL_5);  // as the command line asked
-    ASSERT_TRUE(runJob(link, BOARD_PROTOCOL_5, markSquare));
-    kill(sim.pid(), SIGUSR1);  // writes and keeps serving
-    EXPECT_EQ(sim.readLine(), "wrote " + svg);
-    EXPECT_EQ(sim.readLine(), "wrote " + json);
-    EXPECT_EQ(marksIn(json), 4u);
-
-    ASSERT_TRUE(runJob(link, BOARD_PROTOCOL_5, markSquare));
-    kill(sim.pid(), SIGTERM);
-    EXPECT_EQ(sim.readLine(), "wrote " + svg);
-    EXPECT_EQ(sim.readLine(), "wrote " + json);
-    EXPECT_EQ(sim.exitStatus(), 0);
-    EXPECT_EQ(marksIn(json), 8u);
-    std::ifstream picture(svg);
-    std::string first;
-    EXPECT_TRUE(std::getline(picture, first) && first.find("<svg") != std::string::npos) << first;
-    std::remove(svg.c_str());
-    std::remove(json.c_str());
-}
-
-TEST(UdpExecutorSim, RejectsBadArguments) {
-    for (const char* bad : {"--protocol=6", "--listen=nowhere", "--loss=1.5", "--pacing=fast", "--frobnicate"}) {
-        SimProcess sim({bad});
-        EXPECT_EQ(sim.exitStatus(), 2) << bad;
-    }
-}

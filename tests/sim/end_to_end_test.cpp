@@ -1,45 +1,18 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 #include <vector>
 
 #include "executor/executor.h"
 #include "executor/sim/sim_board.h"
-#include "executor/sim/sim_transfer.h"
-#include "support/recorders.h"
 #include "support/sim_job.h"
 
-using ::testing::ElementsAre;
-
 namespace {
-
-// A connected executor on an in-process simulated board.
-struct SimRig {
-    explicit SimRig(BOARD_PROTOCOL protocol, sim::SimConfig config = sim::SimConfig(), bool network = false)
-        : board(withProtocol(config, protocol)), link(board, network) {
-        executor.reset(Executor::create(BOARD_TYPE_PROTOCOL7, protocol));
-        executor->setTransfer(&link);
-        par.m_localIp = "192.168.0.2";
-        par.m_mac = "02-00-00-00-00-01";
-    }
-    static sim::SimConfig withProtocol(sim::SimConfig c, BOARD_PROTOCOL p) {
-        c.protocol = p;
-        return c;
-    }
-
-    LogRecorder log;
-    SleepRecorder sleeps;
-    sim::SimBoard board;
-    sim::SimTransfer link;
-    DevPar par;
-    std::unique_ptr<Executor> executor;
-};
 
 using sim_job::lens;
 using sim_job::linear;
 using sim_job::markSquare;
+using sim_job::SimRig;
 
 // Jumps and marks only, without their start times: what a person would see marked.
 std::vector<sim::TraceEvent> geometry(const sim::Trace& trace) {
@@ -58,7 +31,7 @@ class EndToEnd : public ::testing::TestWithParam<BOARD_PROTOCOL> {};
 
 TEST_P(EndToEnd, SquareJobIsMarkedWhereTheMillimetresSay) {
     SimRig rig(GetParam());
-    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
+    ASSERT_EQ(rig.init(), SDK_OK);
     markSquare(*rig.executor);
     ASSERT_TRUE(rig.executor->exeCurCmd(true));
     EXPECT_TRUE(rig.executor->unInit());
@@ -82,12 +55,12 @@ TEST_P(EndToEnd, SquareJobIsMarkedWhereTheMillimetresSay) {
 
 TEST_P(EndToEnd, NetworkLinkBindsAndMarksTheSame) {
     SimRig direct(GetParam());
-    ASSERT_EQ(direct.executor->init(direct.par, false, false), SDK_OK);
+    ASSERT_EQ(direct.init(), SDK_OK);
     markSquare(*direct.executor);
     direct.executor->exeCurCmd(true);
 
     SimRig net(GetParam(), sim::SimConfig(), true);
-    ASSERT_EQ(net.executor->init(net.par, false, false), SDK_OK);
+    ASSERT_EQ(net.init(), SDK_OK);
     EXPECT_TRUE(net.executor->isBindByMe());
     markSquare(*net.executor);
     net.executor->exeCurCmd(true);
@@ -100,7 +73,7 @@ TEST_P(EndToEnd, FlowControlHoldsFramesBackUntilTheBoardHasRoom) {
     config.ticksPerPoll = 500;
     config.commandMemory = 16 * 1024;
     SimRig rig(GetParam(), config);
-    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
+    ASSERT_EQ(rig.init(), SDK_OK);
     const TarnParam t = lens();
     rig.executor->setStartMark();
     for (int i = 0; i < 2000; ++i)
@@ -115,12 +88,12 @@ TEST_P(EndToEnd, FlowControlHoldsFramesBackUntilTheBoardHasRoom) {
 
 TEST_P(EndToEnd, OfflineProgramRunsLikeTheOnlineJob) {
     SimRig online(GetParam());
-    ASSERT_EQ(online.executor->init(online.par, false, false), SDK_OK);
+    ASSERT_EQ(online.init(), SDK_OK);
     markSquare(*online.executor);
     online.executor->exeCurCmd(true);
 
     SimRig offline(GetParam());
-    ASSERT_EQ(offline.executor->init(offline.par, false, false), SDK_OK);
+    ASSERT_EQ(offline.init(), SDK_OK);
     offline.executor->setOfflineMode(true);
     markSquare(*offline.executor);
     SdkError err = SDK_OK;
@@ -133,7 +106,7 @@ TEST_P(EndToEnd, OfflineProgramRunsLikeTheOnlineJob) {
 
 TEST_P(EndToEnd, UserDataRoundTripThroughParameterMemory) {
     SimRig rig(GetParam());
-    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
+    ASSERT_EQ(rig.init(), SDK_OK);
     uint32_t dataAddr = 0, size = 0;
     ASSERT_TRUE(rig.executor->getUserRamInfo(dataAddr, size));
     std::vector<uint8_t> data(300);
@@ -146,27 +119,6 @@ TEST_P(EndToEnd, UserDataRoundTripThroughParameterMemory) {
     ASSERT_TRUE(rig.executor->readUserData(back.data(), static_cast<uint32_t>(back.size())));
     EXPECT_EQ(back, data);
     EXPECT_TRUE(rig.log.contains("EEPROM read data crc OK"));
-}
-
-TEST_P(EndToEnd, BoardStuckInItsBootLoaderIsReported) {
-    SimRig rig(GetParam());
-    rig.board.faults().factoryModeReads = 3;
-    EXPECT_EQ(rig.executor->init(rig.par, false, false), SDK_NOT_ENABLED);
-    EXPECT_FALSE(rig.executor->isEnable());
-}
-
-TEST_P(EndToEnd, LostFrameIsReportedAndLaterCommandsStillRun) {
-    SimRig rig(GetParam());
-    ASSERT_EQ(rig.executor->init(rig.par, false, false), SDK_OK);
-    rig.executor->setStartMark();
-    const TarnParam t = lens();
-    rig.executor->linetoPositionAbs(t, {1, 1}, 10, 0, linear());
-    rig.board.faults().failExchange = rig.board.exchanges() + 2;  // the room check, then the frame
-    EXPECT_FALSE(rig.executor->exeCurCmd(false));
-    EXPECT_TRUE(rig.log.contains("Executor::exeCurCmd ReadAndWriteData fail"));
-    rig.executor->linetoPositionAbs(t, {2, 2}, 10, 0, linear());
-    EXPECT_TRUE(rig.executor->exeCurCmd(true));
-    EXPECT_EQ(rig.board.trace().marks(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5),

@@ -23,17 +23,24 @@ const char* const kUsage =
     "  --pacing instant|simulated\n"
     "                           run frames on receipt, or advance with each status poll (default instant)\n"
     "  --capacity BYTES         list memory of the board (default 262144)\n"
+    "  --ticks-per-poll N       simulated pacing: ticks executed with each status poll (default 2000)\n"
     "  --loss FRACTION          drop this fraction of datagrams in each direction (default 0)\n"
     "  --seed N                 seed of the loss decisions (default 1)\n"
+    "  --factory-reads N        report the boot loader for the first N board mode reads\n"
+    "  --busy-polls N           parameter memory and flash stay busy N polls after each write\n"
+    "  --refuse OPCODE[:STATUS] refuse this immediate command (hex) with STATUS (default 1)\n"
+    "  --stall                  command memory never drains\n"
     "  --trace FILE.svg         write a picture of the trace on exit and on SIGUSR1\n"
     "  --json FILE.json         write the trace events likewise\n"
     "  --verbose                log every request to stderr\n"
-    "The bound address is printed as \"listening on HOST:PORT\". SIGINT or SIGTERM ends the program.\n";
+    "The bound address is printed as \"listening on HOST:PORT\". SIGINT or SIGTERM ends the program\n"
+    "and prints what was served: \"executed N, repeated N, stale N, malformed N, lost N in and N out\".\n";
 
 struct Options {
     std::string host = "127.0.0.1";
     uint16_t port = 0;
     sim::SimConfig config;
+    sim::Faults faults;
     double loss = 0.0;
     uint32_t seed = 1;
     std::string svgPath;
@@ -54,6 +61,25 @@ bool parseFraction(const std::string& text, double& value) {
     return !text.empty() && end != nullptr && *end == '\0' && value >= 0.0 && value <= 1.0;
 }
 
+// OPCODE or OPCODE:STATUS, both hexadecimal.
+bool parseRefusal(const std::string& text, sim::Faults& faults) {
+    const size_t colon = text.find(':');
+    const std::string opcode = text.substr(0, colon);
+    const std::string status = colon == std::string::npos ? "1" : text.substr(colon + 1);
+    const auto hex = [](const std::string& t, unsigned long max, unsigned long& value) {
+        if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789abcdefABCDEFx") != std::string::npos)
+            return false;
+        char* end = nullptr;
+        value = std::strtoul(t.c_str(), &end, 16);
+        return *end == '\0' && value <= max;
+    };
+    unsigned long op = 0, st = 0;
+    if (!hex(opcode, 0xFFFF, op) || op == 0 || !hex(status, 0xFF, st)) return false;
+    faults.refuseOpcode = static_cast<uint16_t>(op);
+    faults.refuseStatus = static_cast<uint8_t>(st);
+    return true;
+}
+
 // Returns 0 to run, otherwise the exit status.
 int parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -72,6 +98,10 @@ int parse(int argc, char** argv, Options& options) {
         }
         if (name == "--verbose") {
             options.verbose = true;
+            continue;
+        }
+        if (name == "--stall") {
+            options.faults.stallMemory = true;
             continue;
         }
         if (!hasValue) {
@@ -99,6 +129,17 @@ int parse(int argc, char** argv, Options& options) {
         } else if (name == "--capacity") {
             ok = parseNumber(value, 0xFFFFFFFFull, number) && number > 0;
             options.config.commandMemory = static_cast<uint32_t>(number);
+        } else if (name == "--ticks-per-poll") {
+            ok = parseNumber(value, 0xFFFFFFFFull, number) && number > 0;
+            options.config.ticksPerPoll = number;
+        } else if (name == "--factory-reads") {
+            ok = parseNumber(value, 0xFFFF, number);
+            options.faults.factoryModeReads = static_cast<int>(number);
+        } else if (name == "--busy-polls") {
+            ok = parseNumber(value, 0xFFFF, number);
+            options.faults.busyPolls = static_cast<int>(number);
+        } else if (name == "--refuse") {
+            ok = parseRefusal(value, options.faults);
         } else if (name == "--loss") {
             ok = parseFraction(value, options.loss);
         } else if (name == "--seed") {
@@ -170,6 +211,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     sim::SimBoard board(options.config);
+    board.faults() = options.faults;
     net::ServerOptions serverOptions;
     serverOptions.address = options.host;
     serverOptions.port = options.port;
@@ -194,12 +236,12 @@ int main(int argc, char** argv) {
         break;
     }
     server.stop();
-    if (options.verbose) {
-        const net::ServerStats s = server.stats();
-        std::fprintf(stderr, "executed %llu, repeats %llu, stale %llu, malformed %llu, lost %llu in and %llu out\n",
-                     static_cast<unsigned long long>(s.executed), static_cast<unsigned long long>(s.repeated),
-                     static_cast<unsigned long long>(s.stale), static_cast<unsigned long long>(s.malformed),
-                     static_cast<unsigned long long>(s.droppedIn), static_cast<unsigned long long>(s.droppedOut));
-    }
-    return writeTrace(options, board) ? 0 : 1;
+    const bool written = writeTrace(options, board);
+    const net::ServerStats s = server.stats();
+    std::printf("executed %llu, repeated %llu, stale %llu, malformed %llu, lost %llu in and %llu out\n",
+                static_cast<unsigned long long>(s.executed), static_cast<unsigned long long>(s.repeated),
+                static_cast<unsigned long long>(s.stale), static_cast<unsigned long long>(s.malformed),
+                static_cast<unsigned long long>(s.droppedIn), static_cast<unsigned long long>(s.droppedOut));
+    std::fflush(stdout);
+    return written ? 0 : 1;
 }

@@ -38,8 +38,8 @@ struct BoardErrors {
 
 // Faults a test can switch on. Exchange numbers count requests and frames together, from 1.
 struct Faults {
-    int failExchange = 0;       // the transport reports failure for this exchange
-    int dropReply = 0;          // the board does not answer this exchange
+    int failExchange = 0;       // this exchange never reaches the board
+    int dropReply = 0;          // the board acts on this exchange but its reply is lost
     int corruptReply = 0;       // this reply comes back with bytes flipped
     uint16_t refuseOpcode = 0;  // immediate commands with this opcode are refused...
     uint8_t refuseStatus = 1;   // ...with this status byte

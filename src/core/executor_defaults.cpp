@@ -59,12 +59,29 @@ bool Executor::getDevInfo(DevInfo& info) {
 
 bool Executor::writeUPort(uint8_t* data, int32_t& len) {
     if (m_transfer == nullptr) return false;
+    // A negative length would reach the transport as a length of gigabytes.
+    if (len < 0 || (data == nullptr && len > 0)) {
+        logError("Executor::writeUPort bad data or length");
+        return false;
+    }
     return m_transfer->writeData(data, static_cast<uint32_t>(len), 0);
 }
 
 bool Executor::readUPort(uint8_t* data, int32_t& len) {
     if (m_transfer == nullptr) return false;
+    if (len < 0 || (data == nullptr && len > 0)) {
+        logError("Executor::readUPort bad buffer or length");
+        return false;
+    }
     uint8_t zero = 0;
     uint8_t one = 1;
-    return m_transfer->readData(0, data, static_cast<uint32_t>(len), &len, &zero, &one, true);
+    const int32_t capacity = len;
+    if (!m_transfer->readData(0, data, static_cast<uint32_t>(capacity), &len, &zero, &one, true)) return false;
+    // The caller reads len bytes from its buffer, so a count beyond it must not get through.
+    if (len < 0 || len > capacity) {
+        logError("Executor::readUPort transport reported more than the buffer holds");
+        len = capacity;
+        return false;
+    }
+    return true;
 }

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "core/exchange.h"
 #include "core/log.h"
@@ -52,6 +53,9 @@ bool Executor::exeCurCmd(bool waitFinish) {
         return false;
     }
 
+    std::lock_guard<std::mutex> streaming(m_streamMutex);
+    // A stop that came while another thread streamed ends this call before it packs anything.
+    if (m_stopRun) return true;
     int budget = kWaitBudget;
     bool result = true;
     for (;;) {
@@ -85,14 +89,14 @@ bool Executor::exeCurCmd(bool waitFinish) {
             }
         }
 
-        if (!m_stopRun) {
-            Reply reply;
-            reply.reset();
-            if (!m_transfer->ReadAndWriteData(frame.get(), length, reply.data(), reply.lengthPtr(), false)) {
-                logError("Executor::exeCurCmd ReadAndWriteData fail");
-                result = false;
-                break;
-            }
+        // Stopped meanwhile: the frame in hand is dropped, the packets behind it stay queued.
+        if (m_stopRun) break;
+        Reply reply;
+        reply.reset();
+        if (!m_transfer->ReadAndWriteData(frame.get(), length, reply.data(), reply.lengthPtr(), false)) {
+            logError("Executor::exeCurCmd ReadAndWriteData fail");
+            result = false;
+            break;
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,9 @@ protected:
     uint32_t m_offlineBlock;
     KestCmdList m_cmdList;
     KestCmdList m_offlineCmdList;
+    // Held from packing a frame to sending it, so frames from two streaming threads keep their
+    // order, and the status record the room waits refresh has one writer at a time.
+    std::mutex m_streamMutex;
     Transfer* m_transfer;
     uint32_t m_frameSize;
     uint32_t m_bufferSize;

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <new>
 #include <string>
 
@@ -99,6 +100,13 @@ int main(int argc, char** argv) {
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
     markCommand->add_option("--preview", mark.previewFile, "only plan, and draw the plan here (SVG); no board");
+    markCommand
+        ->add_option("--place", mark.place,
+                     "where the drawing lands: auto (SVG centred on the field, JSON as written), center, as-is")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, Placement>{
+                {"auto", Placement::Auto}, {"center", Placement::Centre}, {"as-is", Placement::AsIs}},
+            CLI::ignore_case));
     markCommand->add_flag("--offline", mark.offline, "download into the board's flash instead of streaming");
     markCommand->add_option("--trace", mark.traceFile, "picture of what the simulated board did (SVG)");
     markCommand->add_option("--trace-json", mark.traceJsonFile, "the same as JSON events");

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "calib.h"
 #include "cli_error.h"
@@ -42,23 +43,46 @@ FileKind kindOf(const std::string& file) {
     throw CliError(kExitBadInput, about(file, "neither an SVG drawing nor a JSON job"));
 }
 
+struct Bounds {
+    double lowX = std::numeric_limits<double>::max(), lowY = lowX, highX = -lowX, highY = -lowX;
+};
+
+Bounds boundsOf(const planner::Job& job) {
+    Bounds b;
+    for (const planner::Polyline& line : job.polylines) {
+        for (const planner::Point& p : line.points) {
+            b.lowX = std::min(b.lowX, p.x);
+            b.highX = std::max(b.highX, p.x);
+            b.lowY = std::min(b.lowY, p.y);
+            b.highY = std::max(b.highY, p.y);
+        }
+    }
+    return b;
+}
+
+// Drawings have their origin at a page corner; the field's is at its centre.
+void centreOnField(planner::Job& job) {
+    if (job.polylines.empty()) return;
+    const Bounds b = boundsOf(job);
+    const double dx = -(b.lowX + b.highX) / 2;
+    const double dy = -(b.lowY + b.highY) / 2;
+    for (planner::Polyline& line : job.polylines) {
+        for (planner::Point& p : line.points) {
+            p.x += dx;
+            p.y += dy;
+        }
+    }
+}
+
 // Warns when the drawing reaches past the field: the board would clamp it at the edge.
 void warnOutsideField(const planner::Job& job, double fieldMm, const std::string& title) {
     const double half = fieldMm / 2;
-    double lowX = std::numeric_limits<double>::max(), lowY = lowX, highX = -lowX, highY = -lowX;
-    for (const planner::Polyline& line : job.polylines) {
-        for (const planner::Point& p : line.points) {
-            lowX = std::min(lowX, p.x);
-            highX = std::max(highX, p.x);
-            lowY = std::min(lowY, p.y);
-            highY = std::max(highY, p.y);
-        }
-    }
-    if (lowX < -half || lowY < -half || highX > half || highY > half) {
+    const Bounds b = boundsOf(job);
+    if (b.lowX < -half || b.lowY < -half || b.highX > half || b.highY > half) {
         std::fprintf(stderr,
                      "executor-cli: %s: warning: the drawing spans x %.1f..%.1f, y %.1f..%.1f mm, beyond the "
                      "%g mm field centred on 0; it will be clipped\n",
-                     title.c_str(), lowX, highX, lowY, highY, fieldMm);
+                     title.c_str(), b.lowX, b.highX, b.lowY, b.highY, fieldMm);
     }
 }
 
@@ -220,7 +244,11 @@ int markJob(planner::Job job, const std::string& title, const MarkOptions& optio
 }
 
 int runMark(const std::string& file, const MarkOptions& options) {
-    return markJob(loadJob(file, options.toleranceMm), file, options);
+    planner::Job job = loadJob(file, options.toleranceMm);
+    const bool centre =
+        options.place == Placement::Centre || (options.place == Placement::Auto && kindOf(file) == FileKind::Svg);
+    if (centre) centreOnField(job);
+    return markJob(std::move(job), file, options);
 }
 
 }  // namespace cli

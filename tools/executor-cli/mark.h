@@ -21,6 +21,10 @@ struct PenOverrides {
     void applyTo(planner::Job& job) const;
 };
 
+// Where a drawing lands: SVG drawings (origin at a page corner) are centred on the field by
+// default, JSON jobs (millimetres about the field centre) stay where they are.
+enum class Placement { Auto, Centre, AsIs };
+
 struct MarkOptions {
     BoardOptions board;
     PenOverrides pens;
@@ -31,6 +35,7 @@ struct MarkOptions {
     std::string traceFile;      // SVG of what a simulated board executed
     std::string traceJsonFile;  // the same as JSON events
     bool offline = false;       // download into flash instead of streaming
+    Placement place = Placement::Auto;
 };
 
 // An SVG drawing or a JSON job, told apart by extension, else by content. Throws

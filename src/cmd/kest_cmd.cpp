@@ -98,7 +98,15 @@ void KestCmd::setParam(int wireOffset, uint16_t value) {
 // Here rather than beside PacketWriter, so that the constructor and resize compile into them.
 std::unique_ptr<KestCmd> makeListPacket(uint16_t opcode, uint16_t totalLen) {
     auto cmd = std::make_unique<KestCmd>(opcode, false);
-    if (totalLen > KestCmd::kHeaderLen) cmd->resize(static_cast<uint16_t>(totalLen - KestCmd::kHeaderLen), true);
+    if (totalLen <= KestCmd::kHeaderLen) return cmd;
+    if (totalLen <= KestCmd::kInlineCapacity && cmd->m_data != nullptr) {
+        // A new packet's bytes are inline and zero behind the header: only the length grows, which
+        // saves the second zeroing and opcode write of resize on every packet.
+        cmd->m_len = totalLen;
+        cmd->m_data[2] = static_cast<uint8_t>(totalLen);
+        return cmd;
+    }
+    cmd->resize(static_cast<uint16_t>(totalLen - KestCmd::kHeaderLen), true);
     return cmd;
 }
 

@@ -51,24 +51,55 @@ uint8_t* KestCmdList::packFrame(uint32_t* outLen, uint32_t maxLen, uint32_t* pac
     if (packedCount != nullptr) *packedCount = 0;
     if (m_cmds.empty() || outLen == nullptr) return nullptr;
 
-    // Whole packets from the front, in order; the first one that does not fit ends the frame.
     uint32_t length = 0;
-    size_t count = 0;
-    for (const KestCmd* cmd : m_cmds) {
-        if (static_cast<uint64_t>(length) + cmd->m_len > maxLen) break;
-        length += cmd->m_len;
-        ++count;
-    }
+    const size_t count = countFitting(maxLen, &length);
     *outLen = length < kMinFrameLen ? kMinFrameLen : length;
 
     // One spare byte that is never counted or sent.
     uint8_t* frame = new (std::nothrow) uint8_t[*outLen + 1]();
     if (frame == nullptr) return nullptr;
+    moveOut(count, length, frame);
+    if (packedCount != nullptr) *packedCount = static_cast<uint32_t>(count);
+    return frame;
+}
 
-    uint8_t* out = frame;
+uint32_t KestCmdList::packFrameInto(uint8_t* frame, uint32_t maxLen, uint32_t* packedCount) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (packedCount != nullptr) *packedCount = 0;
+    if (m_cmds.empty() || frame == nullptr) return 0;
+
+    uint32_t length = 0;
+    const size_t count = countFitting(maxLen, &length);
+    const uint32_t frameLen = length < kMinFrameLen ? kMinFrameLen : length;
+    moveOut(count, length, frame);
+    // The buffer holds the previous frame: zero what new[]() would have zeroed.
+    std::memset(frame + length, 0, frameLen + 1 - length);
+    if (packedCount != nullptr) *packedCount = static_cast<uint32_t>(count);
+    return frameLen;
+}
+
+uint32_t KestCmdList::frameCapacity(uint32_t maxLen) { return (maxLen < kMinFrameLen ? kMinFrameLen : maxLen) + 1; }
+
+size_t KestCmdList::countFitting(uint32_t maxLen, uint32_t* length) const {
+    // Whole packets from the front, in order; the first one that does not fit ends the frame.
+    size_t count = 0;
+    for (const KestCmd* cmd : m_cmds) {
+        if (static_cast<uint64_t>(*length) + cmd->m_len > maxLen) break;
+        *length += cmd->m_len;
+        ++count;
+    }
+    return count;
+}
+
+void KestCmdList::moveOut(size_t count, uint32_t length, uint8_t* out) {
     for (size_t i = 0; i < count; ++i) {
         KestCmd* cmd = m_cmds[i];
-        if (cmd->m_data != nullptr) std::memcpy(out, cmd->m_data, cmd->m_len);
+        // A packet without bytes stands for zeros.
+        if (cmd->m_data != nullptr) {
+            std::memcpy(out, cmd->m_data, cmd->m_len);
+        } else {
+            std::memset(out, 0, cmd->m_len);
+        }
         out += cmd->m_len;
         delete cmd;
     }
@@ -78,8 +109,6 @@ uint8_t* KestCmdList::packFrame(uint32_t* outLen, uint32_t maxLen, uint32_t* pac
         m_refillCapacity = m_cmds.capacity();
         std::vector<KestCmd*>().swap(m_cmds);
     }
-    if (packedCount != nullptr) *packedCount = static_cast<uint32_t>(count);
-    return frame;
 }
 
 void KestCmdList::clear() {

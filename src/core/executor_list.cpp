@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "core/exchange.h"
 #include "core/log.h"
@@ -23,7 +24,7 @@ constexpr uint8_t kAxisSlots = 4;
 
 bool Executor::addCmd(KestCmd* cmd) {
     std::unique_ptr<KestCmd> packet(cmd);  // refused packets are destroyed here
-    if (!packet || m_transfer == nullptr || !isEnable()) return false;
+    if (!packet || !enabledForList()) return false;
 
     if (m_offlineMode) {
         if (static_cast<uint64_t>(packet->m_len) + m_offlineCmdList.totalBytes() > m_sramMaxSize) return false;
@@ -56,19 +57,21 @@ bool Executor::exeCurCmd(bool waitFinish) {
     std::lock_guard<std::mutex> streaming(m_streamMutex);
     // A stop that came while another thread streamed ends this call before it packs anything.
     if (m_stopRun) return true;
+    const size_t capacity = KestCmdList::frameCapacity(m_frameSize);
+    if (m_frame.size() != capacity) {
+        try {
+            m_frame.assign(capacity, 0);
+        } catch (const std::bad_alloc&) {
+            logError("Executor::exeCurCmd frame allocation fail");
+            return false;
+        }
+    }
     int budget = kWaitBudget;
     bool result = true;
     for (;;) {
-        uint32_t length = 0;
         uint32_t packed = 0;
-        std::unique_ptr<uint8_t[]> frame(m_cmdList.packFrame(&length, m_frameSize, &packed));
-        if (!frame) {
-            if (length != 0) {  // packets queued but no memory for the frame
-                logError("Executor::exeCurCmd frame allocation fail");
-                result = false;
-            }
-            break;
-        }
+        const uint32_t length = m_cmdList.packFrameInto(m_frame.data(), m_frameSize, &packed);
+        if (length == 0) break;  // nothing queued
         if (packed == 0) {
             // Only padding would go out: the packet at the front is longer than a frame.
             logError("Executor::exeCurCmd packet longer than frame");
@@ -93,7 +96,7 @@ bool Executor::exeCurCmd(bool waitFinish) {
         if (m_stopRun) break;
         Reply reply;
         reply.reset();
-        if (!m_transfer->ReadAndWriteData(frame.get(), length, reply.data(), reply.lengthPtr(), false)) {
+        if (!m_transfer->ReadAndWriteData(m_frame.data(), length, reply.data(), reply.lengthPtr(), false)) {
             logError("Executor::exeCurCmd ReadAndWriteData fail");
             result = false;
             break;

@@ -85,6 +85,19 @@ TableCheck rememberedCheck(int axis, const double* nominal, const double* correc
     return pair.check;
 }
 
+// The first of count rising values that is above v (std::upper_bound), or first + count. Each
+// step picks the half with a conditional move instead of a branch: points land anywhere in the
+// table, so a branch would be mispredicted at every other step.
+const double* firstAbove(const double* first, int count, double v) {
+    if (count <= 0) return first;
+    while (count > 1) {
+        const int half = count / 2;
+        first = v < first[half] ? first : first + half;
+        count -= half;
+    }
+    return v < *first ? first : first + 1;
+}
+
 // Piecewise-linear lookup of v in one nominal/corrected pair of the given axis (0 x, 1 y); false
 // for an unusable table. remember: reuse this thread's last check of the axis when it applies.
 bool applyTable(int axis, const quorcal::TableView& nominalTable, const quorcal::TableView& correctedTable,
@@ -98,7 +111,7 @@ bool applyTable(int axis, const quorcal::TableView& nominalTable, const quorcal:
     if (n < 2) return true;
     if (!c.rising) return false;
     // Segment holding v; the end segments also serve beyond the table's range.
-    const int hi = static_cast<int>(std::upper_bound(nominal + 1, nominal + n - 1, v) - nominal);
+    const int hi = static_cast<int>(firstAbove(nominal + 1, n - 2, v) - nominal);
     const int lo = hi - 1;
     const double t = (v - nominal[lo]) / (nominal[hi] - nominal[lo]);
     v = corrected[lo] + t * (corrected[hi] - corrected[lo]);

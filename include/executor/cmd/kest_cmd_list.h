@@ -30,6 +30,11 @@ public:
     uint8_t* packFrame(uint32_t* outLen, uint32_t maxLen);
     // The same, also telling how many packets went into the frame (0 when only padding did).
     uint8_t* packFrame(uint32_t* outLen, uint32_t maxLen, uint32_t* packedCount);
+    // The same into a caller-owned frame of at least frameCapacity(maxLen) bytes, so that a
+    // streaming caller reuses one buffer. Returns the frame length, or 0 (frame untouched) when the
+    // list is empty.
+    uint32_t packFrameInto(uint8_t* frame, uint32_t maxLen, uint32_t* packedCount);
+    static uint32_t frameCapacity(uint32_t maxLen);
     // Destroys every queued packet.
     void clear();
 
@@ -37,6 +42,10 @@ private:
     // Writers hold m_mutex, so the total needs no read-modify-write of its own; stores keep it
     // readable by totalBytes() from any thread.
     uint32_t setTotal(uint32_t total);
+    // With m_mutex held: how many whole packets from the front fit in maxLen, and their bytes.
+    size_t countFitting(uint32_t maxLen, uint32_t* length) const;
+    // With m_mutex held: copies the first count packets (length bytes) to out and destroys them.
+    void moveOut(size_t count, uint32_t length, uint8_t* out);
 
     std::mutex m_mutex;
     std::vector<KestCmd*> m_cmds;

@@ -251,4 +251,11 @@ protected:
     uint32_t m_userDataCrc;
     Point2dConcept<double> m_lastLogicPt;
     Point2dConcept<int> m_lastDevPt;
+
+private:
+    // isEnable() without the virtual calls, for the per-packet path.
+    bool enabledForList() const { return m_valid && m_transfer != nullptr && m_enable; }
+
+    // The frame exeCurCmd packs into, reused from frame to frame (guarded by m_streamMutex).
+    std::vector<uint8_t> m_frame;
 };

@@ -18,8 +18,7 @@ Bytes richStateReply() {
 }  // namespace
 
 TEST(Status7, BaseStateDecodesEveryField) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(op7::kDevState, richStateReply());
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
@@ -70,8 +69,7 @@ TEST(Status7, Firmware1700SendsTheOutputsLeastSignificantByteFirst) {
 }
 
 TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(op7::kDevState, stateReply7(77, false, 3));
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
@@ -98,8 +96,7 @@ TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
 }
 
 TEST(Status7, ShortReplyReadsZerosForMissingBytes) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(op7::kDevState, Bytes{0xAA, 0x05, 0x00});
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
@@ -109,8 +106,7 @@ TEST(Status7, ShortReplyReadsZerosForMissingBytes) {
 }
 
 TEST(Status7, CachedReadsNeedNoBoardAndVirtualBoardsAreNeverAsked) {
-    Harness h;
-    h.running7();
+    Running7 h;
     DevBaseState s;
     EXPECT_TRUE(h.executor->getDevState(s, false));
     h.executor->setEnable(false);
@@ -126,8 +122,7 @@ TEST(Status7, CachedReadsNeedNoBoardAndVirtualBoardsAreNeverAsked) {
 }
 
 TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(op7::kDevExtState, replyWith(48, {{4, 0x01},
                                                         {7, 0x02},
                                                         {11, 0x03},
@@ -159,8 +154,7 @@ TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
 }
 
 TEST(Status7, ExtendedStateFailureKeepsTheCacheAndVirtualBoardsAreAsked) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(op7::kDevExtState, replyWith(48, {{42, 0x07}}));
     DevExtState s;
     ASSERT_TRUE(h.executor->getDevExtState(s, true));
@@ -284,8 +278,7 @@ TEST(Status7, RefusedDeviceTypeLeavesTheTypeUnknown) {
 }
 
 TEST(Status7, EveryExchangeOffersA256ByteReplyArea) {
-    Harness h;
-    h.running7();
+    Running7 h;
     DevBaseState s;
     h.executor->getDevState(s, true);
     h.executor->getDevState(s, true);

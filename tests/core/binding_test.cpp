@@ -41,7 +41,9 @@ TEST(Binding, DirectFastAndVirtualLinksCountAsBoundAndNoTransportAsNot) {
         EXPECT_EQ(h.executor->isBind(), c.bound);
         EXPECT_EQ(h.executor->isBindByMe(), c.bound);
         EXPECT_EQ(h.executor->setBind(true), c.bound);
-        if (c.link && !h.transfer.virtualLink) EXPECT_TRUE(h.executor->setBind(false));  // nothing to unbind
+        if (c.link && !h.transfer.virtualLink) {
+            EXPECT_TRUE(h.executor->setBind(false));  // nothing to unbind
+        }
         EXPECT_TRUE(h.transfer.exchanges.empty());
     }
 }

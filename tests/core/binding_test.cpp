@@ -22,32 +22,30 @@ struct NetHarness : Harness {
 
 }  // namespace
 
-TEST(Binding, DirectAndFastLinksNeedNoBinding) {
-    for (bool fast : {false, true}) {
+TEST(Binding, DirectFastAndVirtualLinksCountAsBoundAndNoTransportAsNot) {
+    struct Case {
+        const char* name;
+        void (*link)(FakeTransfer&);
+        bool bound;
+    };
+    const Case cases[] = {
+        {"direct", [](FakeTransfer&) {}, true},
+        {"fast", [](FakeTransfer& t) { t.directLink = false, t.fastLink = true; }, true},
+        {"virtual", [](FakeTransfer& t) { t.directLink = false, t.netLink = t.virtualLink = true; }, true},
+        {"none", nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Harness h;
-        h.transfer.directLink = !fast;
-        h.transfer.fastLink = fast;
-        EXPECT_TRUE(h.executor->isBind());
-        EXPECT_TRUE(h.executor->isBindByMe());
-        EXPECT_TRUE(h.executor->setBind(true));
-        EXPECT_TRUE(h.executor->setBind(false));
+        c.link ? c.link(h.transfer) : h.executor->setTransfer(nullptr);
+        EXPECT_EQ(h.executor->isBind(), c.bound);
+        EXPECT_EQ(h.executor->isBindByMe(), c.bound);
+        EXPECT_EQ(h.executor->setBind(true), c.bound);
+        if (c.link && !h.transfer.virtualLink) {
+            EXPECT_TRUE(h.executor->setBind(false));  // nothing to unbind
+        }
         EXPECT_TRUE(h.transfer.exchanges.empty());
     }
-}
-
-TEST(Binding, VirtualBoardCountsAsBound) {
-    NetHarness h;
-    h.transfer.virtualLink = true;
-    EXPECT_TRUE(h.executor->isBind());
-    EXPECT_TRUE(h.executor->isBindByMe());
-}
-
-TEST(Binding, NoTransportMeansNotBoundAndNoTraffic) {
-    Harness h;
-    h.executor->setTransfer(nullptr);
-    EXPECT_FALSE(h.executor->isBind());
-    EXPECT_FALSE(h.executor->isBindByMe());
-    EXPECT_FALSE(h.executor->setBind(true));
 }
 
 TEST(Binding, Protocol7RequestCarriesMacAndLocalAddressOnly) {

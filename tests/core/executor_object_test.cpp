@@ -42,25 +42,6 @@ TEST(ExecutorFactory, FreshExecutorIsStoppedAndDisabledUntilItHasATransport) {
     EXPECT_FALSE(e->isEnable());
 }
 
-TEST(ExecutorFactory, VirtualComesFromTheTransport) {
-    Harness h;
-    EXPECT_FALSE(h.executor->isVirtual());
-    h.transfer.virtualLink = true;
-    EXPECT_TRUE(h.executor->isVirtual());
-}
-
-TEST(ExecutorFactory, FreshStatusCacheHoldsItsInitialValues) {
-    Harness h;
-    DevBaseState s;
-    s.freeCacheKb = 0;
-    ASSERT_TRUE(h.executor->getDevState(s, false));
-    EXPECT_EQ(s.workState, 1u);
-    EXPECT_EQ(s.freeCacheKb, 4095u);
-    EXPECT_TRUE(s.finished);
-    EXPECT_FALSE(s.valid);
-    EXPECT_TRUE(h.transfer.exchanges.empty());
-}
-
 TEST(GetProtocol, EchoOfTheProbeMeansProtocol5AndAnythingElseProtocol7) {
     struct Case {
         Bytes reply;

@@ -127,8 +127,7 @@ void walk(Harness& h, bool proto7) {
 }  // namespace
 
 TEST(InputLimits, Protocol7) {
-    Harness h;
-    h.running7();
+    Running7 h;
     walk(h, true);
 }
 

@@ -31,8 +31,7 @@ size_t statusPolls(const FakeTransfer& t) { return t.requestsFor(op7::kDevState)
 }  // namespace
 
 TEST(AddCmd, RefusesWithoutPacketTransportOrEnable) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_FALSE(h.executor->addCmd(nullptr));
     h.executor->setEnable(false);
     EXPECT_FALSE(h.executor->addCmd(numbered(1)));
@@ -45,8 +44,7 @@ TEST(AddCmd, RefusesWithoutPacketTransportOrEnable) {
 }
 
 TEST(AddCmd, PacketThatBringsTheListToOnePacketShortOfTheBufferIsSentAtOnce) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setBufferSize(36);
     EXPECT_TRUE(h.executor->addCmd(numbered(1)));
     EXPECT_TRUE(h.transfer.frames().empty());
@@ -56,8 +54,7 @@ TEST(AddCmd, PacketThatBringsTheListToOnePacketShortOfTheBufferIsSentAtOnce) {
 }
 
 TEST(AddCmd, PacketThatWouldOverflowTheBufferFlushesFirst) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setBufferSize(30);
     h.executor->addCmd(numbered(1));
     h.executor->addCmd(numbered(2));  // 24 queued; 12 + 24 != 30
@@ -70,8 +67,7 @@ TEST(AddCmd, PacketThatWouldOverflowTheBufferFlushesFirst) {
 }
 
 TEST(AddCmd, FailedFlushRefusesThePacket) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setBufferSize(24);
     h.transfer.failFrames(true);
     h.executor->addCmd(numbered(1));
@@ -88,8 +84,7 @@ TEST(AddCmd, PacketLongerThanAFrameIsRefused) {
 }
 
 TEST(AddCmd, OfflineModeQueuesUpToTheSramLimitAndSendsNothing) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setOfflineMode(true);
     h.executor->setSRamMaxSize(24);
     EXPECT_TRUE(h.executor->addCmd(numbered(1)));
@@ -100,8 +95,7 @@ TEST(AddCmd, OfflineModeQueuesUpToTheSramLimitAndSendsNothing) {
 }
 
 TEST(ExeCurCmd, EmptyListNeitherWaitsNorSendsButStillWaitsForTheJob) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_TRUE(h.executor->exeCurCmd(false));
     EXPECT_TRUE(h.transfer.exchanges.empty());
 
@@ -132,8 +126,7 @@ TEST(ExeCurCmd, FrameWaitsForTwiceItsLengthPlusMargin) {
 }
 
 TEST(ExeCurCmd, OneCallDeliversAtMostThreeFramesAndLosesTheFourth) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setBufferSize(100000);
     // 41 packets fill a 500-byte frame (492 bytes); five frames' worth.
     for (uint16_t i = 0; i < 205; ++i) h.executor->addCmd(numbered(i));
@@ -149,8 +142,7 @@ TEST(ExeCurCmd, OneCallDeliversAtMostThreeFramesAndLosesTheFourth) {
 }
 
 TEST(ExeCurCmd, StatusFailuresUseUpTheBudgetAndLoseTheFrame) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->addCmd(numbered(1));
     h.transfer.failOpcode(op7::kDevState);
     EXPECT_FALSE(h.executor->exeCurCmd(false));
@@ -167,8 +159,7 @@ TEST(ExeCurCmd, StatusFailuresUseUpTheBudgetAndLoseTheFrame) {
 }
 
 TEST(ExeCurCmd, FailedSendLosesTheFrameAndKeepsLaterPackets) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setBufferSize(100000);
     for (uint16_t i = 0; i < 50; ++i) h.executor->addCmd(numbered(i));  // 41 + 9
     h.transfer.failFrames(true);
@@ -199,8 +190,7 @@ TEST(ExeCurCmd, StoppedRunSendsNothingAndTheListGrowsPastTheBuffer) {
 }
 
 TEST(ExeCurCmd, StopDuringTheWaitDropsTheFrameUnsent) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->addCmd(numbered(1));
     h.transfer.answer(op7::kDevState, stateReply7(0, false, 3));
     h.sleeps.onSleep = [&](uint32_t) { h.executor->setReset(); };  // another thread stops the run
@@ -210,8 +200,7 @@ TEST(ExeCurCmd, StopDuringTheWaitDropsTheFrameUnsent) {
 }
 
 TEST(ExeCurCmd, RefusesWhenNotBoundAndKeepsTheList) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->addCmd(numbered(7));
     h.transfer.directLink = false;  // now the board needs binding, which this executor never did
     EXPECT_FALSE(h.executor->exeCurCmd(false));
@@ -222,8 +211,7 @@ TEST(ExeCurCmd, RefusesWhenNotBoundAndKeepsTheList) {
 }
 
 TEST(ExeCurCmd, ClearedListSendsNothing) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->addCmd(numbered(1));
     h.executor->clearCmdList();
     EXPECT_TRUE(h.executor->exeCurCmd(false));
@@ -231,8 +219,7 @@ TEST(ExeCurCmd, ClearedListSendsNothing) {
 }
 
 TEST(ExeCurCmd, VirtualBoardIsNeverPolledForRoom) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.virtualLink = true;
     h.executor->addCmd(numbered(1));
     EXPECT_TRUE(h.executor->exeCurCmd(false));
@@ -241,8 +228,7 @@ TEST(ExeCurCmd, VirtualBoardIsNeverPolledForRoom) {
 }
 
 TEST(WaitForFinish, PollsUntilFinishedOrIdleEvery5ms) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answerSequence(op7::kDevState,
                               {stateReply7(4095, false, 3), stateReply7(4095, false, 3), stateReply7(4095, false, 1)});
     EXPECT_TRUE(h.executor->waitForFinish());
@@ -251,16 +237,14 @@ TEST(WaitForFinish, PollsUntilFinishedOrIdleEvery5ms) {
 }
 
 TEST(WaitForFinish, EndsOnAFailedRefresh) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.failOpcode(op7::kDevState);
     EXPECT_TRUE(h.executor->waitForFinish());
     EXPECT_EQ(statusPolls(h.transfer), 1u);
 }
 
 TEST(WaitForFinish, EndsWhenTheRunIsStoppedMeanwhile) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(op7::kDevState, stateReply7(4095, false, 3));
     int polls = 0;
     h.sleeps.onSleep = [&](uint32_t) {
@@ -292,8 +276,7 @@ TEST(WaitForFinish, ReturnsAtOnceWhenStoppedOfflineOrVirtual) {
 }
 
 TEST(WaitForMoveFinish, PollsTheAxisBitEvery20msAndKeepsPollingThroughFailures) {
-    Harness h;
-    h.running7();
+    Running7 h;
     // Axis 1 is the high nibble of reply byte 40.
     h.transfer.answerSequence(op7::kDevExtState, {replyWith(48, {{40, 0x10}}), replyWith(48, {{40, 0x01}})});
     h.transfer.failExchange(2);
@@ -303,8 +286,7 @@ TEST(WaitForMoveFinish, PollsTheAxisBitEvery20msAndKeepsPollingThroughFailures) 
 }
 
 TEST(WaitForMoveFinish, AxisBeyondTheFourSlotsHasNothingToWaitFor) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_TRUE(h.executor->waitForMoveFinish(4));
     EXPECT_TRUE(h.transfer.exchanges.empty());
 }

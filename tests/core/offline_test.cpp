@@ -43,8 +43,7 @@ struct OfflineHarness : Harness {
 }  // namespace
 
 TEST(OfflineDownload, RefusalsAndTheirCodes) {
-    Harness h;
-    h.running7();
+    Running7 h;
     SdkError err = SDK_OK;
     EXPECT_FALSE(h.executor->OfflineDownload(err));
     EXPECT_EQ(err, SDK_NOT_OFFLINE);
@@ -128,8 +127,7 @@ TEST(OfflineDownload, DocumentTablePatchesTheDocumentPackets) {
 }
 
 TEST(Offline7, ParameterPacketsWithoutADocumentTable) {
-    Harness h;
-    h.running7();
+    Running7 h;
     std::vector<OfflineParam> ten(10, OfflineParam{7, 2});
     ten[0] = {0x01020304, 0x1000};
     h.e7().sendOfflineParam(ten);

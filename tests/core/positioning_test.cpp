@@ -51,24 +51,21 @@ MATCHER_P4(IsVec, opcode, x, y, steps, "") {
 }  // namespace
 
 TEST(Positioning, AbsoluteJumpsAndMarksMapMillimetres) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_EQ(h.executor->gotoPositionAbs(linearLens(), {12.5, -3.0}, 20, 0, linear()), 20u);
     EXPECT_EQ(h.executor->linetoPositionAbs(linearLens(), {0, 0}, 7, 3, linear()), 10u);
     EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0241, 32768 + 1250, 32768 - 300, 20), IsVec(0x0245, 32768, 32768, 7)));
 }
 
 TEST(Positioning, FirstRelativeMoveCountsFromLogicalAndDeviceZero) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->gotoPositionRel(linearLens(), {1, 2}, 5, 0, linear());
     // Logical (1, 2) maps to (32868, 32968); the device displacement is measured from (0, 0).
     EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0242, 32868, 32968, 5)));
 }
 
 TEST(Positioning, RelativeMovesFollowTheLastPointNotTheCentreJump) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->gotoPositionAbs(linearLens(), {10, 10}, 1, 0, linear());
     EXPECT_TRUE(h.executor->sendMoveToCenter(1, 0));
     h.executor->linetoPositionRel(linearLens(), {1, -1}, 2, 0, linear());
@@ -77,16 +74,14 @@ TEST(Positioning, RelativeMovesFollowTheLastPointNotTheCentreJump) {
 }
 
 TEST(Positioning, ClampedPointIsTheBaseOfTheNextDisplacement) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->gotoPositionAbs(linearLens(), {1000, 0}, 1, 0, linear());  // far right: clamped to 65535
     h.executor->gotoPositionRel(linearLens(), {-990, 0}, 1, 0, linear());  // to logical x = 10
     EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0241, 65535, 32768, 1), IsVec(0x0242, 33768 - 65535, 0, 1)));
 }
 
 TEST(Positioning, ExtensionAppliesAfreshAndTheLogicalPointStaysPlain) {
-    Harness h;
-    h.running7();
+    Running7 h;
     MRPara shift;
     shift.moveX = 5;
     MarkCtrlData ctrl = linear();
@@ -99,15 +94,13 @@ TEST(Positioning, ExtensionAppliesAfreshAndTheLogicalPointStaysPlain) {
 }
 
 TEST(Positioning, ResultIsTheSumOfTheCountsAsPassed) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_EQ(h.executor->linetoPositionRel(linearLens(), {1, 0}, 0, 4, linear()), 4u);  // the packet carries 1 step
     EXPECT_EQ(h.executor->gotoPositionAbs(linearLens(), {1e9, 0}, 3, 3, linear()), 6u);
 }
 
 TEST(Positioning, CentreJumpNeedsAStepCount) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_FALSE(h.executor->sendMoveToCenter(0, 9));
     EXPECT_THAT(vectors(h), IsEmpty());
     EXPECT_TRUE(h.executor->sendMoveToCenter(1, 0));

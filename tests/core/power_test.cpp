@@ -164,8 +164,7 @@ TEST(PowerSetPower, CallsPerLaserType) {
 }
 
 TEST(PowerSetPower, Protocol7PacketsInCallOrder) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setPower(curves(2), pen(), 30, 0xBEEF);
     h.executor->setPower(curves(5), pen(), 30, 0xBEEF);  // SPI power is not a protocol 7 command
     LaserParam laser = curves(1);
@@ -202,8 +201,7 @@ TEST(PowerPen, PenAndMarkParametersInOrder) {
 }
 
 TEST(PowerPen, PenParametersOnProtocol7) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->sendPenPara(curves(3), pen());
     auto packets = h.flushPackets();
     // No CO2 pre-ionisation command on protocol 7; the MOPA selection comes last.

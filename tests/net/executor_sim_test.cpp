@@ -1,17 +1,10 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "executor/executor.h"
@@ -20,78 +13,11 @@
 #include "executor/sim/sim_transfer.h"
 #include "support/recorders.h"
 #include "support/sim_job.h"
+#include "support/sim_process.h"
 
 // The executor-sim program, started on a free loopback port and driven through the library.
 
-extern char** environ;
-
 namespace {
-
-// Only keeps a broken program from hanging the run; nothing waits this long when things work.
-constexpr int kHangGuardMs = 10000;
-
-// The program with its stdout on a pipe; killed if a test leaves it running.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), EXECUTOR_SIM_BINARY);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, out[1]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        m_out = out[0];
-    }
-    ~SimProcess() {
-        if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
-        close(m_out);
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    pid_t pid() const { return m_pid; }
-    // One line of output without its newline; empty at the end of the output.
-    std::string readLine() {
-        for (size_t nl = m_buffer.find('\n'); nl == std::string::npos; nl = m_buffer.find('\n')) {
-            pollfd p{m_out, POLLIN, 0};
-            char chunk[256];
-            const ssize_t got = poll(&p, 1, kHangGuardMs) > 0 ? read(m_out, chunk, sizeof(chunk)) : 0;
-            if (got <= 0) return std::exchange(m_buffer, std::string());
-            m_buffer.append(chunk, static_cast<size_t>(got));
-        }
-        const size_t nl = m_buffer.find('\n');
-        const std::string line = m_buffer.substr(0, nl);
-        m_buffer.erase(0, nl + 1);
-        return line;
-    }
-    // The port from the first line, 0 if the program did not start serving.
-    uint16_t listeningPort() {
-        const std::string prefix = "listening on 127.0.0.1:";
-        const std::string line = readLine();
-        return line.rfind(prefix, 0) == 0 ? static_cast<uint16_t>(std::stoi(line.substr(prefix.size()))) : 0;
-    }
-    // Once the output has ended: the exit status, or -1.
-    int exitStatus() {
-        int status = 0;
-        if (!readLine().empty() || waitpid(m_pid, &status, 0) != m_pid) return -1;
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
-    std::string m_buffer;
-};
 
 // The program's last line: what it served.
 struct Served {
@@ -102,13 +28,6 @@ bool parseServed(const std::string& line, Served& s) {
     return std::sscanf(line.c_str(),
                        "executed %llu, repeated %llu, stale %llu, malformed %llu, lost %llu in and %llu out",
                        &s.executed, &s.repeated, &s.stale, &s.malformed, &s.lostIn, &s.lostOut) == 6;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 size_t marksIn(const std::string& json) {

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <limits>
-#include <memory>
 
 namespace {
 
@@ -42,17 +41,6 @@ TEST(GalvoParamTest, NonPositiveFieldSizeKeepsScale) {
         EXPECT_EQ(galvo.center, 500);
         EXPECT_EQ(galvo.scale, 12.5);
     }
-}
-
-TEST(ExtParamTest, DynamicCastFindsTheMarkingExtension) {
-    std::unique_ptr<ExtParam> ext(new MRPara);
-    auto* mr = dynamic_cast<MRPara*>(ext.get());
-    ASSERT_NE(mr, nullptr);
-    mr->moveX = 1.5;
-    EXPECT_EQ(static_cast<MRPara*>(ext.get())->moveX, 1.5);
-
-    std::unique_ptr<ExtParam> plain(new ExtParam);
-    EXPECT_EQ(dynamic_cast<MRPara*>(plain.get()), nullptr);
 }
 
 }  // namespace

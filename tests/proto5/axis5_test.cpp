@@ -1,42 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/axes.h"
 #include "support/harness5.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
-
-// 1000 pulses per unit: 2 -> 10 units/s is 2000 -> 10000 pulses/s, ramp 8/128 s = 62 ms,
-// ramp length (2 + 10) * 0.0625 * 0.5 * 1000 = 375.
-ExtAxisPar axis(int32_t n) {
-    ExtAxisPar a;
-    a.axisNo = n;
-    a.startSpeed = 2;
-    a.runSpeed = 10;
-    a.acceleration = 128;
-    a.maxSpeed = 100;
-    return a;
-}
-
-// Homes at 4 units/s from 1 (ramp 3/12 s = 250 ms) over 3 * 4 * 1000 = 12000 pulses.
-ExtAxisPar homingAxis(int32_t n, uint8_t twoStage = 0) {
-    ExtAxisPar a = axis(n);
-    a.moveMode = 1;
-    a.homeEnable = 1;
-    a.homeDirection = 1;
-    a.homeLevel = 1;
-    a.homeTravelFactor = 3;
-    a.homeStartSpeed = 1;
-    a.homeSpeed = 4;
-    a.homeAcceleration = 12;
-    a.homeBackSpeed = 2;
-    a.twoStageHoming = twoStage;
-    return a;
-}
-
-ExtAxisParArray arrayOf(std::vector<ExtAxisPar> axes) { return ExtAxisParArray{std::move(axes)}; }
 
 // The opcode, then the parameter bytes given; the rest are 0.
 Bytes pkt(uint16_t opcode, std::vector<uint8_t> params = {}) {
@@ -52,11 +23,6 @@ std::vector<uint16_t> opcodes(const std::vector<Bytes>& packets) {
     for (const Bytes& p : packets) out.push_back(static_cast<uint16_t>(p[0] << 8 | p[1]));
     return out;
 }
-
-uint32_t be32(const Bytes& p, size_t o) {
-    return static_cast<uint32_t>(p[o] << 24 | p[o + 1] << 16 | p[o + 2] << 8 | p[o + 3]);
-}
-uint16_t be16(const Bytes& p, size_t o) { return static_cast<uint16_t>(p[o] << 8 | p[o + 1]); }
 
 }  // namespace
 

@@ -1,56 +1,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/axes.h"
 #include "support/harness.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-namespace {
-
-// 1000 pulses per unit; a 2 -> 10 units/s ramp at 128 units/s^2 takes 62.5 ms.
-ExtAxisPar axis(int32_t n) {
-    ExtAxisPar a;
-    a.axisNo = n;
-    a.pulsesPerTurn = 1000;
-    a.travelPerTurn = 1;
-    a.startSpeed = 2;
-    a.runSpeed = 10;
-    a.acceleration = 128;
-    a.maxSpeed = 100;
-    return a;
-}
-
-ExtAxisPar homingAxis(int32_t n) {
-    ExtAxisPar a = axis(n);
-    a.moveMode = 1;
-    a.homeEnable = 1;
-    a.homeDirection = 1;
-    a.homeLevel = 1;
-    a.homeTravelFactor = 3;
-    a.homeStartSpeed = 1;
-    a.homeSpeed = 4;
-    a.homeAcceleration = 12;
-    a.homeBackSpeed = 2;
-    return a;
-}
-
-ExtAxisParArray arrayOf(std::vector<ExtAxisPar> axes) {
-    ExtAxisParArray a;
-    a.axes = std::move(axes);
-    return a;
-}
-
-uint32_t be32(const Bytes& p, size_t o) {
-    return static_cast<uint32_t>(p[o] << 24 | p[o + 1] << 16 | p[o + 2] << 8 | p[o + 3]);
-}
-uint16_t be16(const Bytes& p, size_t o) { return static_cast<uint16_t>(p[o] << 8 | p[o + 1]); }
-
-}  // namespace
-
 TEST(Axis7, PulseMoveLayoutWithAnUnusedSecondSlot) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_TRUE(h.e7().sendAxisMovePulse(axis(0), 5, true));
     EXPECT_THAT(h.flushPackets(),
                 ElementsAre(ElementsAre(0x03, 0xA0, 28, 0, 0x01, 0x00, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10,
@@ -75,8 +33,7 @@ TEST(Axis7, CountsAndDirections) {
         {0, 3, false, 1, 0, 3, 0x01},
     };
     for (const Case& c : cases) {
-        Harness h;
-        h.running7();
+        Running7 h;
         ExtAxisPar a = axis(c.slot);
         a.dirInvert = c.invert;
         a.scaleEnable = c.scale;
@@ -102,8 +59,7 @@ TEST(Axis7, SpeedProfileLimits) {
         {"pulses per second cap at 65535", 1, 100, 100, 1000, 65535, 255},
     };
     for (const Case& c : cases) {
-        Harness h;
-        h.running7();
+        Running7 h;
         ExtAxisPar a = axis(0);
         a.startSpeed = c.start;
         a.runSpeed = c.run;
@@ -119,8 +75,7 @@ TEST(Axis7, SpeedProfileLimits) {
 }
 
 TEST(Axis7, HomingUsesTheHomeProfileAndRefusesWithoutASwitch) {
-    Harness h;
-    h.running7();
+    Running7 h;
     ASSERT_TRUE(h.e7().sendAxisMovePulse(homingAxis(1), 99, false));
     // Count 3 * 4 units * 1000; direction from the home direction; ramp (4-1)/12 s = 250 ms.
     EXPECT_THAT(h.flushPackets().at(0), ElementsAre(0x03, 0xA0, 28, 0, 0x0A, 0x02, 0, 0, 0, 0, 0, 0, 0x2E, 0xE0, 0, 0,
@@ -136,8 +91,7 @@ TEST(Axis7, HomingUsesTheHomeProfileAndRefusesWithoutASwitch) {
 }
 
 TEST(Axis7, TwoStageHomingBacksOffInvertsTheLevelAndApproachesSlowly) {
-    Harness h;
-    h.running7();
+    Running7 h;
     ExtAxisPar a = homingAxis(0);
     a.twoStageHoming = 1;
     ASSERT_TRUE(h.e7().sendAxisMovePulse(a, 1, false));
@@ -158,8 +112,7 @@ TEST(Axis7, TwoStageHomingBacksOffInvertsTheLevelAndApproachesSlowly) {
 }
 
 TEST(Axis7, ArrayFormSkipsUnknownAxesAndChecksSizes) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_TRUE(h.e7().sendAxisMovePulse(arrayOf({axis(0), axis(5)}), {5, 6}, {true, true}));
     EXPECT_EQ(h.log.lines(), std::vector<std::string>{"不支持的轴ID"});
     auto packets = h.flushPackets();
@@ -175,8 +128,7 @@ TEST(Axis7, ArrayFormSkipsUnknownAxesAndChecksSizes) {
 }
 
 TEST(Axis7, ArrayFormFillsBothSlots) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_TRUE(h.e7().sendAxisMovePulse(arrayOf({axis(1), axis(0)}), {7, 0}, {true, false}));
     const Bytes p = h.flushPackets().at(0);
     EXPECT_EQ(be32(p, 6), 1u);
@@ -185,8 +137,7 @@ TEST(Axis7, ArrayFormFillsBothSlots) {
 }
 
 TEST(Axis7, DirectPulseMoveLayouts) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendMovePulse(AXIS_ID_0, true, true, 1000, true, 100.7f, 2000.2f, 300);
     h.e7().sendMovePulse(AXIS_ID_1, false, false, 70000, true, 10, 20, 100);
     h.e7().sendMovePulse(2, true, true, 5, true, 1, 2, 3);
@@ -203,8 +154,7 @@ TEST(Axis7, DirectPulseMoveLayouts) {
 }
 
 TEST(Axis7, AxisToGalvoCoordinateLayout) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendAxis_03B1(1, 0x01020304, true, false, true, Point2dConcept<int>(0x111111, 0x1222222), 0x00ABCDEF);
     h.e7().sendAxis_03B1(0, 0, false, true, false, Point2dConcept<int>(-1, 0), 0);
     EXPECT_THAT(h.flushPackets(),
@@ -214,8 +164,7 @@ TEST(Axis7, AxisToGalvoCoordinateLayout) {
 }
 
 TEST(Axis7, MoveAxisWithWaitRunsTheListAndWaitsForTheAxis) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answerSequence(op7::kDevExtState, {replyWith(48, {{40, 0x10}}), replyWith(48, {})});
     h.executor->moveAxis(axis(1), 3, true, true);
     const auto frames = h.transfer.frames();

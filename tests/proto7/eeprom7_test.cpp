@@ -74,9 +74,8 @@ struct FakeEeprom {
 
 // A running protocol 7 executor with the fake EEPROM behind it.
 struct Rig {
-    Rig() { h.running7(); }
     Executor& e() { return *h.executor; }
-    Harness h;
+    Running7 h;
     FakeEeprom board{h.transfer};
 };
 

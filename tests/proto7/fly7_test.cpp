@@ -29,8 +29,7 @@ void scale1000(Executor7& e) {
 }  // namespace
 
 TEST(Fly7, FixedLayouts) {
-    Harness h;
-    h.running7();
+    Running7 h;
     Executor7& e = h.e7();
     e.sendStartFlyMark(true);
     e.sendBitmapMode(false);
@@ -63,8 +62,7 @@ TEST(Fly7, EncoderPacket) {
         {0, true, {0x02, 0x22, 16, 0, 0x00, 0x0A, 0x00, 0x00, 1, 0, 0x03, 0x00, 0x04, 0x2A, 0xAB, 0}},
     };
     for (const Case& c : cases) {
-        Harness h;
-        h.running7();
+        Running7 h;
         if (c.scale1000) scale1000(h.e7());
         FlyParam f;
         f.encoderEnable = 1;
@@ -101,8 +99,7 @@ TEST(Fly7, TriggerPacket) {
         {"B negative mode", 0, 0, 0, -1, 2.5f, 1.0f, 0, {0x04, 0, 0, 0, 0, 0, 0x05, 0x55, 0, 0, 0x15, 0x54}},
     };
     for (const Case& c : cases) {
-        Harness h;
-        h.running7();
+        Running7 h;
         FlyParam f;
         f.triggerAMode = c.modeA;
         f.triggerADistance = c.distanceA;
@@ -120,8 +117,7 @@ TEST(Fly7, TriggerPacket) {
 }
 
 TEST(Fly7, DistancesFollowTheLensScale) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendDelayDistanceWait(2.5f, 0.0f);  // 2.5 * 546 = 1365
     scale1000(h.e7());
     h.e7().sendDelayDistanceWait(1.5f, -0.25f);
@@ -141,8 +137,7 @@ TEST(Fly7, BitmapLightMask) {
     uint8_t lit[81];
     std::fill(std::begin(lit), std::end(lit), 1);
     const uint8_t pattern[10] = {9, 0, 0, 0, 0, 0, 0, 0, 0, 5};
-    Harness h;
-    h.running7();
+    Running7 h;
     Executor7& e = h.e7();
     e.sendBitmapLight(lit, 81);     // refused
     e.sendBitmapLight(nullptr, 3);  // refused

@@ -63,8 +63,7 @@ TEST(GalvoBox7, TransformFollowsTheFlags) {
         {"invert Y", false, false, true, {0x4000, 0, 0, 0xC000}},
     };
     for (const Case& c : cases) {
-        Harness h;
-        h.running7();
+        Running7 h;
         GalvoParam g = lens();
         g.exchangeXY = c.exchange;
         g.invertX = c.invertX;
@@ -77,8 +76,7 @@ TEST(GalvoBox7, TransformFollowsTheFlags) {
 }
 
 TEST(GalvoBox7, CoefficientsInFixedPoint) {
-    Harness h;
-    h.running7();
+    Running7 h;
     GalvoParam g = lens();
     g.boxCoef[6] = 90;    // 0.9 * 16384 = 14745.6 -> 0x3999
     g.boxCoef[0] = 1.01;  // 0.01 * 16384 = 163.8 -> 0x00A3
@@ -91,8 +89,7 @@ TEST(GalvoBox7, CoefficientsInFixedPoint) {
 }
 
 TEST(EquiScale7, TablesAreClippedToTheFieldWithCrossingPoints) {
-    Harness h;
-    h.running7();
+    Running7 h;
     GalvoParam g = lens();
     g.corrTable1 = g.corrTable2 = {-60, -20, 20, 60};
     g.corrTable3 = {-50, 50};  // exactly on the border counts as inside
@@ -108,8 +105,7 @@ TEST(EquiScale7, TablesAreClippedToTheFieldWithCrossingPoints) {
 }
 
 TEST(EquiScale7, FirstPointAtTheOriginIsDroppedAndFlagsRouteTables) {
-    Harness h;
-    h.running7();
+    Running7 h;
     GalvoParam g = lens();
     g.corrTable1 = {0, 10};
     g.corrTable2 = {0, 10};
@@ -122,8 +118,7 @@ TEST(EquiScale7, FirstPointAtTheOriginIsDroppedAndFlagsRouteTables) {
 }
 
 TEST(EquiScale7, DeviceValuesClampAndFlatSlopesAreZero) {
-    Harness h;
-    h.running7();
+    Running7 h;
     GalvoParam g = lens();
     g.scale = 1000;                 // 50 mm -> 82768: beyond the resolution
     g.corrTable1 = {-60, -10, 50};  // enters at (-10, -50): twice the same point, slope 0 / 0
@@ -137,8 +132,7 @@ TEST(EquiScale7, DeviceValuesClampAndFlatSlopesAreZero) {
 }
 
 TEST(EquiScale7, NothingWithoutTables) {
-    Harness h;
-    h.running7();
+    Running7 h;
     GalvoParam g = lens();
     g.corrTable1 = g.corrTable2 = {1, 2};
     g.tableEnable = false;

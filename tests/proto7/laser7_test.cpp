@@ -66,8 +66,7 @@ TEST(Laser7, WhichEncodersActForEachLaserType) {
         {6, common, 0x01, 0x01, 0},
     };
     for (const Row& r : rows) {
-        Harness h;
-        h.running7();
+        Running7 h;
         const LaserParam laser = allOn(r.type);
         h.e7().sendPRRSignal(r.type, 20, 1);
         h.e7().sendFiberPower(r.type, 20, 10, 50, 0);
@@ -116,8 +115,7 @@ TEST(Laser7, PwmCounts) {
     };
     for (const Row& r : rows) {
         for (bool flag : {false, true}) {
-            Harness h;
-            h.running7();
+            Running7 h;
             if (r.second) {
                 h.e7().sendPWM2Signal(r.laser, r.kHz, r.us, r.option, flag);
             } else {
@@ -217,16 +215,14 @@ TEST(Laser7, FixedLayouts) {
          {0x02, 0x52, 18, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 1, 0}},
     };
     for (const Row& r : rows) {
-        Harness h;
-        h.running7();
+        Running7 h;
         r.send(h.e7());
         EXPECT_THAT(h.flushPackets(), ElementsAre(ElementsAreArray(r.packet))) << r.name;
     }
 }
 
 TEST(Laser7, MopaSelectionIsSentOnlyWhenItChanges) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendMOPALaser(3, 0);  // already the state after init
     h.e7().sendMOPALaser(3, 7);
     h.e7().sendMOPALaser(3, 7);

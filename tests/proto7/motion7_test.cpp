@@ -25,8 +25,7 @@ MATCHER_P4(IsState, axisNo, flags, raw, position, "") {
 }  // namespace
 
 TEST(Motion7, AxisParameterAndMoveLayouts) {
-    Harness h;
-    h.running7();
+    Running7 h;
     AxisSetting s = setting(1);
     s.motionValue1 = 1;
     s.motionValue2 = 2;
@@ -46,8 +45,7 @@ TEST(Motion7, AxisParameterAndMoveLayouts) {
 }
 
 TEST(Motion7, FlagsEnergyLinkageAndEnableLayouts) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendMotionAxisRcvFlag(true);
     h.e7().sendMotionAxisJoinEnergy(1, 0x1000002, 3, 0xEE, 5);
     h.e7().sendMotionAxisRunFlag(true, true, 0xFF);
@@ -103,8 +101,7 @@ TEST(Motion7, ImmediateAxisCommands) {
 }
 
 TEST(Motion7, StatesFromTheAxisQuery) {
-    Harness h;
-    h.running7();
+    Running7 h;
     // Axis 1: status at byte 9, raw position at 10-13; axis 0: status at 4, raw at 5-8.
     h.transfer.answer(op7::kAxisStatesEx,
                       replyWith(48, {{4, 0x00}, {5, 0x40}, {8, 0x10}, {9, 0x83}, {10, 0x40}, {13, 0x10}}));
@@ -123,8 +120,7 @@ TEST(Motion7, StatesFromTheAxisQuery) {
 }
 
 TEST(Motion7, StatesFromTheExtendedStatusStopAtTheAxisLimit) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(
         op7::kDevExtState,
         replyWith(48, {{12, 0x40}, {15, 0x10}, {16, 0x3F}, {17, 0xFF}, {18, 0xFF}, {19, 0xF0}, {40, 0x21}}));

@@ -67,8 +67,7 @@ TEST(Catalogue7, EncodersMatchTheirEntries) {
         const std::string methods = entry.methods;
         for (const auto& [name, send] : encoders) {
             if (methods != name) continue;
-            Harness h;
-            h.running7();
+            Running7 h;
             send(h.e7());
             auto packets = h.flushPackets();
             ASSERT_EQ(packets.size(), 1u) << name;

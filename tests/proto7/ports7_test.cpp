@@ -30,8 +30,7 @@ void scale(Executor7& e, double fieldSize, int32_t resolution) {
 }  // namespace
 
 TEST(Ports7, ListPackets) {
-    Harness h;
-    h.running7();
+    Running7 h;
     Executor7& e = h.e7();
     e.sendMarkInport(1, 1, 300, true);
     e.sendOutPortStateAll(0x12345678, 0x0000FF01);
@@ -93,8 +92,7 @@ TEST(Ports7, TwoFirmwaresSwapTheHalvesOfImmediatePortWords) {
 }
 
 TEST(Ports7, GpoDistanceDelayFollowsTheLensScale) {
-    Harness h;
-    h.running7();
+    Running7 h;
     scale(h.e7(), 50, 50000);  // 1000 units/mm: 10 mm -> 10000
     h.e7().sendGpoPar(gpo(true, 0, false, 0, 0, 10));
     scale(h.e7(), 2, 1001);  // 500.5 units/mm: 1 mm rounds half away to 501
@@ -129,8 +127,7 @@ TEST(Ports7, Verdicts) {
 // The shared implementation turns a GpoPar into a port operation of the board's own kind,
 // dropping its delay.
 TEST(Ports7, SharedGpoParRoutesThroughPortOperations) {
-    Harness h;
-    h.running7();
+    Running7 h;
     Executor& base = h.e7();
     EXPECT_FALSE(base.Executor::setGpoPar(gpo(false, 2, true, 0, 0, 0)));
     base.Executor::sendGpoPar(gpo(false, 2, true, 20, 0, 0));

@@ -83,8 +83,7 @@ TEST(RunControl7, ClearCacheTrustsTheTransportAndSkipsOfflineMode) {
 }
 
 TEST(RunControl7, ResetCountClearsTheCachedCounterEvenWithoutAnAnswer) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.transfer.answer(op7::kDevState, replyWith(32, {{28, 0x01}, {29, 0x00}}));
     uint32_t count = 0;
     ASSERT_TRUE(h.executor->getMarkCount(true, count));
@@ -96,8 +95,7 @@ TEST(RunControl7, ResetCountClearsTheCachedCounterEvenWithoutAnAnswer) {
 }
 
 TEST(RunControl7, CountOnceIsAHeaderOnlyListPacket) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->sendCountOnce();
     EXPECT_TRUE(h.transfer.frames().empty());
     ASSERT_TRUE(h.executor->exeCurCmd(false));
@@ -121,8 +119,7 @@ TEST(RunControl7, StartMarkDropsCommandsQueuedWhileStoppedOnly) {
 }
 
 TEST(RunControl7, StopMarkDropsTheQueueAndResets) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setBufferSize(1000);
     h.executor->sendCountOnce();
     ASSERT_TRUE(h.executor->setStopMark());
@@ -134,8 +131,7 @@ TEST(RunControl7, StopMarkDropsTheQueueAndResets) {
 }
 
 TEST(RunControl7, StartAndStopRefuseABoardBoundByAnotherHost) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.executor->setBufferSize(1000);
     h.executor->sendCountOnce();
     h.transfer.directLink = false;  // needs binding now; this host never bound it

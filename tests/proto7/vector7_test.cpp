@@ -27,8 +27,7 @@ TarnParam lens(double fieldSize, int32_t resolution, double areaX = 0, double ar
 }  // namespace
 
 TEST(Vector7, JumpToTheCentreLayout) {
-    Harness h;
-    h.running7();
+    Running7 h;
     EXPECT_EQ(h.e7().sendMoveToAbs(Point2dConcept<int>(32768, 32768), 10000, 500), 10500u);
     auto packets = h.flushPackets();
     ASSERT_EQ(packets.size(), 1u);
@@ -56,8 +55,7 @@ TEST(Vector7, OpcodesStepRulesAndResults) {
         {"rel mark with steps", &Executor7::sendLineToRel, {0, 0}, 40, 2, 0x0246, 40, 42},
     };
     for (const Case& c : cases) {
-        Harness h;
-        h.running7();
+        Running7 h;
         EXPECT_EQ((h.e7().*c.send)(c.point, c.steps, c.delay), c.result) << c.name;
         auto packets = h.flushPackets();
         ASSERT_EQ(packets.size(), 1u) << c.name;
@@ -68,8 +66,7 @@ TEST(Vector7, OpcodesStepRulesAndResults) {
 }
 
 TEST(Vector7, CoordinatesTravelAsTheirLow24Bits) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendLineToRel(Point2dConcept<int>(-1, 0x12345678), 1, 0);
     auto packets = h.flushPackets();
     EXPECT_THAT(Bytes(packets[0].begin() + 8, packets[0].begin() + 14),
@@ -77,8 +74,7 @@ TEST(Vector7, CoordinatesTravelAsTheirLow24Bits) {
 }
 
 TEST(Vector7, DelayIsSentInHalfTicksAndZeroIsDropped) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendDelayTime(0);
     h.e7().sendDelayTime(3);
     h.e7().sendDelayTime(0x80000001u);  // doubling wraps in 32 bits
@@ -104,8 +100,7 @@ TEST(Vector7, LensRanges) {
         {"ceil", lens(300, 1000, 100, 100), 150, {0x01, 0x4E, 0x01, 0x4E, 0, 0, 0, 0}},  // 333.3 -> 334
     };
     for (const Case& c : cases) {
-        Harness h;
-        h.running7();
+        Running7 h;
         h.e7().sendLenPara(c.lens, true, c.type);
         auto packets = h.flushPackets();
         ASSERT_EQ(packets.size(), 1u) << c.name;
@@ -123,8 +118,7 @@ TEST(Vector7, LensExchangeFlagFollowsTheCalibrationInForce) {
     };
     for (const Case& c :
          {Case{false, true, 0, 1}, Case{false, false, 5, 0}, Case{true, false, 5, 1}, Case{true, true, 0, 0}}) {
-        Harness h;
-        h.running7();
+        Running7 h;
         TarnParam t = lens(100, 65535);
         t.galvo.use9Point = c.use9Point;
         t.galvo.exchangeXY = c.boxExchange;
@@ -147,8 +141,7 @@ TEST(Vector7, LensSetsTheScaleOnlyForAPositiveField) {
 }
 
 TEST(Vector7, LightDelaysTravelBFirst) {
-    Harness h;
-    h.running7();
+    Running7 h;
     PenParam pen;
     pen.lightDelayA = 0x0102;
     pen.lightDelayB = 0x0304;
@@ -157,8 +150,7 @@ TEST(Vector7, LightDelaysTravelBFirst) {
 }
 
 TEST(Vector7, RedLightListAndImmediateForms) {
-    Harness h;
-    h.running7();
+    Running7 h;
     h.e7().sendRedSignal(true);
     h.e7().sendRedSignal(false);
     auto packets = h.flushPackets();

@@ -68,3 +68,8 @@ struct Harness {
     DevPar devPar;
     std::unique_ptr<Executor> executor;
 };
+
+// A harness whose protocol 7 board is connected and marking.
+struct Running7 : Harness {
+    Running7() { running7(); }
+};

@@ -4,8 +4,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -15,31 +13,19 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
-extern char** environ;
+#include "support/sim_process.h"
 
 namespace {
 
 const std::string kData = EXECUTOR_TEST_DATA;
-// Only keeps a broken program from hanging the run; nothing waits this long when things work.
-constexpr int kHangGuardMs = 10000;
 constexpr double kUnitsPerMm = 655.35;  // 16-bit resolution over the default 100 mm field
 
 std::string temporary(const std::string& name) {
     return ::testing::TempDir() + "cli-" + std::to_string(getpid()) + "-" + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 struct CliRun {
@@ -86,58 +72,12 @@ uint16_t closedPort() {
     return ntohs(address.sin_port);
 }
 
-// executor-sim on a loopback port of the system's choosing; killed if a test leaves it running.
-class SimServer {
-public:
-    explicit SimServer(std::vector<std::string> args) {
-        args.insert(args.begin(), {EXECUTOR_SIM_BINARY, "--listen", "127.0.0.1:0"});
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, out[1]);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        m_out = out[0];
-        const std::string listening = readLine();
-        const size_t colon = listening.rfind(':');
-        if (listening.rfind("listening on", 0) == 0 && colon != std::string::npos)
-            m_address = "udp://127.0.0.1:" + listening.substr(colon + 1);
-    }
-    ~SimServer() {
-        if (m_pid > 0 && kill(m_pid, SIGKILL) == 0) waitpid(m_pid, nullptr, 0);
-        close(m_out);
-    }
-
-    // "udp://127.0.0.1:PORT", or empty when it did not start.
-    const std::string& address() const { return m_address; }
-    // Ends the server, which writes its trace files first; true when it exited cleanly.
-    bool stop() {
-        int status = 0;
-        if (m_pid <= 0 || kill(m_pid, SIGTERM) != 0 || waitpid(m_pid, &status, 0) != m_pid) return false;
-        m_pid = -1;
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-private:
-    std::string readLine() {
-        std::string line;
-        char c = 0;
-        pollfd p{m_out, POLLIN, 0};
-        while (poll(&p, 1, kHangGuardMs) > 0 && read(m_out, &c, 1) == 1 && c != '\n') line += c;
-        return line;
-    }
-
-    pid_t m_pid = -1;
-    int m_out = -1;
-    std::string m_address;
-};
+// "udp://127.0.0.1:PORT" of a started executor-sim.
+std::string boardAddress(SimProcess& server) {
+    const uint16_t port = server.listeningPort();
+    EXPECT_NE(port, 0);
+    return "udp://127.0.0.1:" + std::to_string(port);
+}
 
 struct Segment {
     int x0, y0, x1, y1;
@@ -252,9 +192,8 @@ TEST(Cli, PreviewDrawsThePlanWithoutTouchingABoard) {
 
 TEST(Cli, MarksOverUdpOnExecutorSim) {
     const std::string json = temporary("udp.json");
-    SimServer server({"--protocol", "5", "--json", json});
-    ASSERT_FALSE(server.address().empty());
-    const CliRun run = cli({"mark", kData + "/cli_square.svg", "--board", server.address()});
+    SimProcess server({"--protocol", "5", "--json", json});
+    const CliRun run = cli({"mark", kData + "/cli_square.svg", "--board", boardAddress(server)});
     EXPECT_EQ(run.status, 0) << run.err;
     ASSERT_TRUE(server.stop());
     expectTwentyMillimetreSquare(marksOf(readFile(json)));
@@ -262,14 +201,14 @@ TEST(Cli, MarksOverUdpOnExecutorSim) {
 }
 
 TEST(Cli, UserDataWrittenOverUdpReadsBack) {
-    SimServer server({});
-    ASSERT_FALSE(server.address().empty());
-    ASSERT_EQ(cli({"eeprom", "write", "--board", server.address(), "--text", "SN 0042"}).status, 0);
-    const CliRun text = cli({"eeprom", "read", "--board", server.address()});
+    SimProcess server({});
+    const std::string board = boardAddress(server);
+    ASSERT_EQ(cli({"eeprom", "write", "--board", board, "--text", "SN 0042"}).status, 0);
+    const CliRun text = cli({"eeprom", "read", "--board", board});
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(text.out, "SN 0042\n");
     const std::string copy = temporary("user.bin");
-    EXPECT_EQ(cli({"eeprom", "read", "--board", server.address(), "--out", copy}).status, 0);
+    EXPECT_EQ(cli({"eeprom", "read", "--board", board, "--out", copy}).status, 0);
     EXPECT_EQ(readFile(copy), "SN 0042");
     std::remove(copy.c_str());
 }

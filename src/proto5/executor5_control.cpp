@@ -327,8 +327,9 @@ AxisState pairState(const AxisSetting& setting, uint8_t status, bool second, boo
     s.flag4 = 1;
     s.flag5 = 0;
     s.rawPosition = withPos ? raw : kPositionOrigin;
-    const int32_t distance = withPos ? static_cast<int32_t>(kPositionOrigin - raw) : 0;
-    s.position = reversed ? -distance : distance;
+    // Distances wrap in 32 bits like the counter itself; negating a signed value could overflow.
+    const uint32_t distance = withPos ? (reversed ? raw - kPositionOrigin : kPositionOrigin - raw) : 0;
+    s.position = static_cast<int32_t>(distance);
     return s;
 }
 

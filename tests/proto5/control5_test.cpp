@@ -267,6 +267,11 @@ TEST(Control5, AxisStatesFromThePairQueries) {
     EXPECT_EQ(states[0].flag3, 0);
     EXPECT_EQ(states[0].position, 100);
 
+    // Half the counter away from the origin: the distance wraps instead of overflowing on negation.
+    h.transfer.answer(op5::kAxisStatesA, replyWith(12, {{8, 0xC0}}));
+    ASSERT_TRUE(h.executor->getAxisStates({axis1}, states, true));
+    EXPECT_EQ(states[0].position, INT32_MIN);
+
     AxisSetting axis2;
     axis2.axisNo = 2;  // the board has two axes: nothing to ask
     h.transfer.exchanges.clear();

@@ -23,6 +23,7 @@ namespace {
 
 const std::string kData = EXECUTOR_TEST_DATA;
 constexpr double kUnitsPerMm = 655.35;  // 16-bit resolution over the default 100 mm field
+constexpr double kFieldCentre = 32768;  // device units of the field centre
 
 std::string temporary(const std::string& name) {
     return ::testing::TempDir() + "cli-" + std::to_string(getpid()) + "-" + name;
@@ -92,9 +93,9 @@ std::vector<Segment> marksOf(const std::string& json) {
     return marks;
 }
 
-// cli_square.svg is a 20 mm square, wherever the importer puts it: every mark lies on the sides
-// of a 20 mm box, within one device unit.
-void expectTwentyMillimetreSquare(const std::vector<Segment>& marks) {
+// cli_square.svg is a 20 mm square: every mark lies on the sides of a 20 mm box centred at
+// (centreX, centreY) mm, within one device unit.
+void expectTwentyMillimetreSquare(const std::vector<Segment>& marks, double centreX = 0, double centreY = 0) {
     ASSERT_GE(marks.size(), 4u);
     int left = INT_MAX, right = INT_MIN, bottom = INT_MAX, top = INT_MIN;
     for (const Segment& s : marks) {
@@ -105,6 +106,8 @@ void expectTwentyMillimetreSquare(const std::vector<Segment>& marks) {
     }
     EXPECT_NEAR(right - left, 20 * kUnitsPerMm, 1);
     EXPECT_NEAR(top - bottom, 20 * kUnitsPerMm, 1);
+    EXPECT_NEAR((left + right) / 2.0, kFieldCentre + centreX * kUnitsPerMm, 1);
+    EXPECT_NEAR((bottom + top) / 2.0, kFieldCentre + centreY * kUnitsPerMm, 1);
     auto onSide = [&](int x, int y) {
         return std::abs(x - left) <= 1 || std::abs(x - right) <= 1 || std::abs(y - bottom) <= 1 ||
                std::abs(y - top) <= 1;
@@ -167,13 +170,18 @@ TEST(Cli, DemoMarksWhatItPlannedOnBothSimulatedBoards) {
 }
 
 TEST(Cli, MarkedSquareMatchesTheDrawingStreamedOrDownloaded) {
-    for (const char* mode : {"--trace-json", "--offline"}) {
+    struct Case {
+        std::vector<std::string> extra;
+        double centre;  // mm, on both axes
+    };
+    // SVG drawings land centred on the field; as-is keeps the page's corner at the field centre.
+    for (const Case& c : {Case{{}, 0}, Case{{"--offline"}, 0}, Case{{"--place", "as-is"}, 20}}) {
         const std::string json = temporary("square.json");
         std::vector<std::string> args = {"mark", kData + "/cli_square.svg", "--board", "sim5", "--trace-json", json};
-        if (std::string(mode) == "--offline") args.push_back(mode);
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
         const CliRun run = cli(args);
         ASSERT_EQ(run.status, 0) << run.err;
-        expectTwentyMillimetreSquare(marksOf(readFile(json)));
+        expectTwentyMillimetreSquare(marksOf(readFile(json)), c.centre, c.centre);
         std::remove(json.c_str());
     }
 }

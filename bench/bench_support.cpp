@@ -47,11 +47,13 @@ bool RoomyTransfer::ReadAndWriteData(const uint8_t* frame, uint32_t frameLen, ui
     return true;
 }
 
-std::unique_ptr<Executor> connect(Transfer& link, const DevPar& par) {
+std::unique_ptr<Executor> connect(benchmark::State& state, Transfer& link, const DevPar& par) {
     std::unique_ptr<Executor> executor(Executor::create(BOARD_TYPE_PROTOCOL7, BOARD_PROTOCOL_7));
     executor->setTransfer(&link);
-    if (executor->init(par, false, false) != SDK_OK) return nullptr;
-    if (!executor->setStartMark()) return nullptr;
+    if (executor->init(par, false, false) != SDK_OK || !executor->setStartMark()) {
+        state.SkipWithError("init failed");
+        return nullptr;
+    }
     return executor;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <cstdint>
@@ -46,8 +47,9 @@ public:
     uint8_t lastByte = 0;
 };
 
-// A protocol 7 executor connected to link, marking started. Null if init failed.
-std::unique_ptr<Executor> connect(Transfer& link, const DevPar& par = DevPar());
+// A protocol 7 executor connected to link, marking started. Null, with the benchmark marked
+// skipped, if init failed.
+std::unique_ptr<Executor> connect(benchmark::State& state, Transfer& link, const DevPar& par = DevPar());
 
 // A 100 mm lens of 16-bit resolution with a linear power table.
 TarnParam lens();

@@ -53,11 +53,8 @@ void EndToEnd_sim(benchmark::State& state) {
     config.recordTrace = false;
     sim::SimBoard board(config);
     sim::SimTransfer link(board, true);
-    auto executor = bench::connect(link, networkPar());
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, link, networkPar());
+    if (!executor) return;
     const TarnParam lens = bench::lens();
     executor->sendMarkPara(lens, false, MARK_TYPE_LINEAR);
     for (auto _ : state) runJob(*executor, lens, segments);
@@ -70,11 +67,8 @@ void EndToEnd_roomy(benchmark::State& state) {
     const int64_t segments = state.range(0);
     const long rssBefore = bench::currentRssKb();
     bench::RoomyTransfer link;
-    auto executor = bench::connect(link);
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, link);
+    if (!executor) return;
     const TarnParam lens = bench::lens();
     for (auto _ : state) runJob(*executor, lens, segments);
     report(state, segments, rssBefore);

@@ -63,11 +63,8 @@ std::vector<Point2dConcept<double>> randomPoints() {
 void Mapping_linetoPositionAbs(benchmark::State& state) {
     const Path path = static_cast<Path>(state.range(0));
     bench::RoomyTransfer link;
-    auto executor = bench::connect(link);
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, link);
+    if (!executor) return;
     Executor& e = *executor;
     const TarnParam lens = lensFor(path);
     const MarkCtrlData ctrl = ctrlFor(path);
@@ -95,11 +92,8 @@ Point2dConcept<int> referenceMap(const GalvoParam& galvo, Point2dConcept<double>
 void Mapping_reference(benchmark::State& state) {
     const Path path = static_cast<Path>(state.range(0));
     bench::RoomyTransfer link;
-    auto executor = bench::connect(link);
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, link);
+    if (!executor) return;
     Executor& e = *executor;
     const TarnParam lens = lensFor(path);
     const auto points = randomPoints();

@@ -26,11 +26,8 @@ LaserParam laserFor(LaserType type) {
 
 void Power_sendPenPara(benchmark::State& state) {
     bench::RoomyTransfer link;
-    auto executor = bench::connect(link);
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, link);
+    if (!executor) return;
     Executor& e = *executor;
     const LaserParam laser = laserFor(static_cast<LaserType>(state.range(0)));
     PenParam pen;

@@ -17,11 +17,8 @@ Point2dConcept<int> pointFor(uint64_t i) {
 
 void Stream_sendLineToAbs(benchmark::State& state) {
     bench::RoomyTransfer link;
-    auto executor = bench::connect(link);
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, link);
+    if (!executor) return;
     Executor& e = *executor;  // the public virtual interface
     uint64_t i = 0;
     for (auto _ : state) {

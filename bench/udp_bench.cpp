@@ -72,11 +72,8 @@ void Udp_sendLineToAbs(benchmark::State& state) {
     }
     net::UdpTransfer udp("127.0.0.1", target.server.port());
     CountingTransfer link(udp);
-    auto executor = bench::connect(link, networkPar());
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, link, networkPar());
+    if (!executor) return;
     Executor& e = *executor;
     uint64_t i = 0;
     const uint64_t framesBefore = link.frames;
@@ -101,11 +98,8 @@ void Udp_roundTrip(benchmark::State& state) {
         return;
     }
     net::UdpTransfer udp("127.0.0.1", target.server.port());
-    auto executor = bench::connect(udp, networkPar());
-    if (!executor) {
-        state.SkipWithError("init failed");
-        return;
-    }
+    auto executor = bench::connect(state, udp, networkPar());
+    if (!executor) return;
     DevBaseState status;
     for (auto _ : state) executor->getDevState(status, true);
     state.SetItemsProcessed(state.iterations());

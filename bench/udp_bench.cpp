@@ -6,6 +6,7 @@
 #include "executor/net/udp_board_server.h"
 #include "executor/net/udp_transfer.h"
 #include "executor/sim/sim_board.h"
+#include "executor/transfer/forwarding_transfer.h"
 
 // Figure 5: vector commands over UDP loopback to a simulated board served in process, with the
 // library's flow control (a status exchange before every frame), against the round-trip time of
@@ -15,34 +16,15 @@
 namespace {
 
 // Counts the frames that pass, and forwards everything.
-class CountingTransfer : public Transfer {
+class CountingTransfer : public ForwardingTransfer {
 public:
-    explicit CountingTransfer(Transfer& inner) : m_inner(inner) {}
+    using ForwardingTransfer::ForwardingTransfer;
     uint64_t frames = 0;
 
-    bool isOpen() override { return m_inner.isOpen(); }
-    bool openDev() override { return m_inner.openDev(); }
-    void closeDev() override { m_inner.closeDev(); }
-    bool readData(uint32_t c, uint8_t* buf, uint32_t size, int32_t* len, uint8_t* a, uint8_t* b, bool f) override {
-        return m_inner.readData(c, buf, size, len, a, b, f);
-    }
-    bool writeData(const uint8_t* data, uint32_t len, uint32_t c) override { return m_inner.writeData(data, len, c); }
-    bool isVirtual() override { return m_inner.isVirtual(); }
-    bool ReadAndWriteCmd(const uint8_t* req, uint32_t len, uint8_t* reply, uint32_t* replyLen, bool f) override {
-        return m_inner.ReadAndWriteCmd(req, len, reply, replyLen, f);
-    }
     bool ReadAndWriteData(const uint8_t* frame, uint32_t len, uint8_t* reply, uint32_t* replyLen, bool f) override {
         ++frames;
-        return m_inner.ReadAndWriteData(frame, len, reply, replyLen, f);
+        return ForwardingTransfer::ReadAndWriteData(frame, len, reply, replyLen, f);
     }
-    int32_t getLinkType() override { return m_inner.getLinkType(); }
-    bool isDirectLink() override { return m_inner.isDirectLink(); }
-    bool isNetLink() override { return m_inner.isNetLink(); }
-    bool isFastLink() override { return m_inner.isFastLink(); }
-    void setLinkMode(bool a, bool b) override { m_inner.setLinkMode(a, b); }
-
-private:
-    Transfer& m_inner;
 };
 
 // A simulated board behind a UDP server on a loopback port the system picks.

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,6 +98,12 @@ struct Case {
     bool stopClearsList;  // setStopMark drops what is queued; setReset keeps it
     uint32_t frameLen;    // of the direct link
 };
+
+// Printed by its fields: gtest would otherwise print the raw bytes, padding included.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << (c.protocol == BOARD_PROTOCOL_7 ? "protocol 7" : "protocol 5") << (c.stopClearsList ? ", stop" : ", reset")
+        << ", frame " << c.frameLen;
+}
 
 template <class Base>
 void run(const Case& c) {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,11 @@ struct ProgramCase {
     BOARD_PROTOCOL protocol;
     bool lossy;
 };
+
+// Printed by its fields: gtest would otherwise print the raw bytes, padding included.
+void PrintTo(const ProgramCase& c, std::ostream* os) {
+    *os << (c.protocol == BOARD_PROTOCOL_7 ? "protocol 7" : "protocol 5") << (c.lossy ? ", lossy" : "");
+}
 
 class ExecutorSimEndToEnd : public ::testing::TestWithParam<ProgramCase> {
 protected:

@@ -73,14 +73,17 @@ struct CheckedPair {
 TableCheck rememberedCheck(int axis, const double* nominal, const double* corrected, int limit) {
     thread_local CheckedPair last[2];
     CheckedPair& pair = last[axis];
-    const size_t bytes = static_cast<size_t>(limit) * sizeof(double);
-    const bool same = pair.limit == limit && std::memcmp(pair.nominal, nominal, bytes) == 0 &&
-                      std::memcmp(pair.corrected, corrected, bytes) == 0;
+    // Without entries the tables may be absent (null), which the block functions must not see.
+    const size_t bytes = limit > 0 ? static_cast<size_t>(limit) * sizeof(double) : 0;
+    const bool same = pair.limit == limit && (bytes == 0 || (std::memcmp(pair.nominal, nominal, bytes) == 0 &&
+                                                             std::memcmp(pair.corrected, corrected, bytes) == 0));
     if (!same) {
         pair.check = checkTables(nominal, corrected, limit);
         pair.limit = limit;
-        std::memcpy(pair.nominal, nominal, bytes);
-        std::memcpy(pair.corrected, corrected, bytes);
+        if (bytes != 0) {
+            std::memcpy(pair.nominal, nominal, bytes);
+            std::memcpy(pair.corrected, corrected, bytes);
+        }
     }
     return pair.check;
 }

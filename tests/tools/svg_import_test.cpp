@@ -350,6 +350,18 @@ TEST(SvgImport, UseDrawsItsTargetMoved) {
     EXPECT_TRUE(same(lines[1][1], {1, 20}));
 }
 
+TEST(SvgImport, ContentWithoutOutlinesIsReportedNotDrawn) {
+    std::vector<std::string> warnings;
+    SvgOptions options;
+    options.warnings = &warnings;
+    auto job = importSvgText(svg(R"~(<text x="1" y="1">SN</text><g><text>2</text></g><image href="a.png"/>
+        <text display="none">hidden</text><path d="M 0 0 L 1 0" stroke="black"/>)~"),
+                             options);
+    EXPECT_EQ(job.polylines.size(), 1u);
+    EXPECT_EQ(warnings, (std::vector<std::string>{"1 <image> element not drawn",
+                                                  "2 <text> elements not drawn (convert text to paths to mark it)"}));
+}
+
 TEST(SvgImport, RealWorldFileImports) {
     auto job = importSvgFile(EXECUTOR_TEST_DATA "/badge.svg");
     std::vector<std::string> names;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "calib.h"
 #include "cli_error.h"
@@ -166,9 +167,14 @@ planner::Job loadJob(const std::string& file, double toleranceMm) {
     requireInputFile(file);
     try {
         if (kindOf(file) == FileKind::Json) return importer::importJsonFile(file);
+        std::vector<std::string> warnings;
         importer::SvgOptions options;
         options.tolerance = toleranceMm;
-        return importer::importSvgFile(file, options);
+        options.warnings = &warnings;
+        planner::Job job = importer::importSvgFile(file, options);
+        for (const std::string& warning : warnings)
+            std::fprintf(stderr, "executor-cli: %s: warning: %s\n", file.c_str(), warning.c_str());
+        return job;
     } catch (const importer::ImportError& e) {
         throw CliError(kExitBadInput, about(file, e.what()));
     } catch (const std::bad_alloc&) {

@@ -34,6 +34,11 @@ std::string localName(const pugi::xml_node& node) {
     return colon ? colon + 1 : name;
 }
 
+// Content a drawing may hold that has no outline to mark; reported when skipped.
+bool isUnmarkableElement(const std::string& name) {
+    return name == "text" || name == "image" || name == "foreignObject";
+}
+
 // Only these containers are entered; defs, symbol, clipPath, mask, marker and pattern hold
 // templates that are drawn through a use element, if at all.
 bool isGroupElement(const std::string& name) { return name == "g" || name == "a" || name == "switch"; }
@@ -41,7 +46,7 @@ bool isGroupElement(const std::string& name) { return name == "g" || name == "a"
 class SvgImporter {
 public:
     SvgImporter(const std::string& text, const SvgOptions& options)
-        : m_text(text), m_flattener(options.tolerance, kPointBudget) {}
+        : m_text(text), m_flattener(options.tolerance, kPointBudget), m_warnings(options.warnings) {}
 
     planner::Job run() {
         pugi::xml_parse_result parsed = m_document.load_buffer(m_text.data(), m_text.size());
@@ -64,6 +69,11 @@ public:
         Affine flip{1, 0, 0, -1, 0, viewport.heightMm.value_or(0)};
         SvgStyle style = styleOf(root, SvgStyle{});
         if (style.displayed) walkChildren(root, flip * viewport.toMm * ownTransform(root), style, 0);
+        if (m_warnings != nullptr) {
+            for (const auto& [name, count] : m_skipped)
+                m_warnings->push_back(std::to_string(count) + " <" + name + "> element" + (count == 1 ? "" : "s") +
+                                      " not drawn" + (name == "text" ? " (convert text to paths to mark it)" : ""));
+        }
         return std::move(m_job);
     }
 
@@ -131,7 +141,10 @@ private:
         if (depth > kMaxNesting) throw ImportError(where(node) + ": elements nested too deeply");
         std::string name = localName(node);
         bool shape = isShapeElement(name);
-        if (!shape && !isGroupElement(name) && name != "svg" && name != "use") return;
+        if (!shape && !isGroupElement(name) && name != "svg" && name != "use") {
+            if (isUnmarkableElement(name) && styleOf(node, parentStyle).displayed) ++m_skipped[name];
+            return;
+        }
         SvgStyle style = styleOf(node, parentStyle);
         if (!style.displayed) return;
         Affine toMm = parentToMm * ownTransform(node);
@@ -226,6 +239,8 @@ private:
     std::map<std::string, std::size_t> m_pens;
     std::size_t m_visits = 0;
     std::vector<pugi::xml_node> m_expanding;  // targets of the use elements being drawn
+    std::vector<std::string>* m_warnings;
+    std::map<std::string, std::size_t> m_skipped;  // unmarkable elements by name
     planner::Job m_job;
 };
 

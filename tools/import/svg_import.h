@@ -6,6 +6,7 @@
 // of defs, except through use; style sheets count with simple selectors only.
 
 #include <string>
+#include <vector>
 
 #include "executor/planner/job.h"
 
@@ -13,6 +14,9 @@ namespace importer {
 
 struct SvgOptions {
     double tolerance = 0.01;  // mm, largest distance of a flattened curve from the true one
+    // Receives one line per kind of content that was not drawn (text, images), so a user learns
+    // why part of a drawing is missing; null to ignore.
+    std::vector<std::string>* warnings = nullptr;
 };
 
 // Throws ImportError, naming the file, line and element, for an unreadable file, a document that

@@ -32,29 +32,25 @@ TraceEvent event(TraceEvent::Kind kind, uint64_t start, uint64_t ticks) {
 
 }  // namespace
 
-void SimModel::jumpTo(int32_t nx, int32_t ny, uint64_t steps, uint64_t delay) {
-    TraceEvent e = event(TraceEvent::kJump, clock, steps + delay);
+void SimModel::moveTo(TraceEvent::Kind kind, int32_t nx, int32_t ny, uint64_t steps, uint64_t delay) {
+    TraceEvent e = event(kind, clock, steps + delay);
     e.x0 = x;
     e.y0 = y;
     e.x1 = nx;
     e.y1 = ny;
+    if (kind == TraceEvent::kMark) e.laser = laser;
     record(e);
     clock += steps + delay;
     x = nx;
     y = ny;
 }
 
+void SimModel::jumpTo(int32_t nx, int32_t ny, uint64_t steps, uint64_t delay) {
+    moveTo(TraceEvent::kJump, nx, ny, steps, delay);
+}
+
 void SimModel::markTo(int32_t nx, int32_t ny, uint64_t steps, uint64_t delay) {
-    TraceEvent e = event(TraceEvent::kMark, clock, steps + delay);
-    e.x0 = x;
-    e.y0 = y;
-    e.x1 = nx;
-    e.y1 = ny;
-    e.laser = laser;
-    record(e);
-    clock += steps + delay;
-    x = nx;
-    y = ny;
+    moveTo(TraceEvent::kMark, nx, ny, steps, delay);
 }
 
 void SimModel::wait(uint64_t ticks) {

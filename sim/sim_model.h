@@ -82,6 +82,8 @@ public:
     // Absolute jump or mark (laser on); steps + delay ticks pass.
     void jumpTo(int32_t nx, int32_t ny, uint64_t steps, uint64_t delay);
     void markTo(int32_t nx, int32_t ny, uint64_t steps, uint64_t delay);
+    // A jump or a mark: traced from the current position, then the clock and position advance.
+    void moveTo(TraceEvent::Kind kind, int32_t nx, int32_t ny, uint64_t steps, uint64_t delay);
     void wait(uint64_t ticks);
     void setOutputs(uint32_t mask, uint32_t value);
     void moveAxis(uint32_t axis, int64_t pulses, uint64_t ticks);

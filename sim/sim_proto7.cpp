@@ -411,8 +411,8 @@ uint8_t Proto7::eepromWrite(SimModel& b, const Bytes& q, Bytes& r) {
     return kAccepted;
 }
 
-uint8_t Proto7::ramSize(SimModel&, const Bytes&, Bytes& r) {
-    wire::put32be(&r[4], kOfflineRam);
+uint8_t Proto7::ramSize(SimModel& b, const Bytes&, Bytes& r) {
+    wire::put32be(&r[4], std::min<uint32_t>(kOfflineRam, b.config.flashSize));
     return kAccepted;
 }
 

@@ -2,11 +2,8 @@
 // process and on an executor-sim over UDP.
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "support/sim_process.h"
+#include "support/cli_process.h"
 
 namespace {
 
@@ -27,37 +24,6 @@ constexpr double kFieldCentre = 32768;  // device units of the field centre
 
 std::string temporary(const std::string& name) {
     return ::testing::TempDir() + "cli-" + std::to_string(getpid()) + "-" + name;
-}
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs executor-cli with args (no shell), standard output and error to files.
-CliRun cli(std::vector<std::string> args) {
-    const std::string outPath = temporary("stdout"), errPath = temporary("stderr");
-    args.insert(args.begin(), EXECUTOR_CLI_BINARY);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    CliRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    return run;
 }
 
 // A loopback port that nothing listens on: bound by the system, then let go.

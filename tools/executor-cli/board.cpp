@@ -10,7 +10,6 @@
 
 #include "cli_error.h"
 #include "executor/sim/sim_transfer.h"
-#include "executor/transfer/forwarding_transfer.h"
 
 namespace cli {
 
@@ -80,19 +79,6 @@ bool simProtocol(const std::string& address, BOARD_PROTOCOL& protocol) {
     return true;
 }
 
-// Passes everything through and shows the requests to an observer (for download progress).
-class BoardConnection::ObservedTransfer : public ForwardingTransfer {
-public:
-    using ForwardingTransfer::ForwardingTransfer;
-    RequestObserver observer;
-
-    bool ReadAndWriteCmd(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t* replyLen,
-                         bool flag) override {
-        if (observer) observer(requestLen);
-        return ForwardingTransfer::ReadAndWriteCmd(request, requestLen, reply, replyLen, flag);
-    }
-};
-
 BoardConnection::BoardConnection(const BoardOptions& options) : m_name(options.address) {
     DevPar par;
     par.m_mac = kHostMac;
@@ -114,9 +100,8 @@ BoardConnection::BoardConnection(const BoardOptions& options) : m_name(options.a
         throw CliError(kExitUsage, about(m_name, "unknown board (sim7, sim5 or udp://HOST:PORT)"));
     }
 
-    m_observed = std::make_unique<ObservedTransfer>(*m_link);
     m_executor.reset(Executor::create(BOARD_TYPE_PROTOCOL7, m_protocol));
-    m_executor->setTransfer(m_observed.get());
+    m_executor->setTransfer(m_link.get());
     const SdkError result = m_executor->init(par, false, false);
     if (result != SDK_OK) {
         const std::string reason = linkError();
@@ -133,12 +118,9 @@ std::string BoardConnection::linkError() const {
     return udp != nullptr ? udp->lastError() : std::string();
 }
 
-void BoardConnection::setRequestObserver(RequestObserver observer) { m_observed->observer = std::move(observer); }
-
 bool BoardConnection::disconnect() {
     if (!m_connected) return true;
     m_connected = false;
-    m_observed->observer = nullptr;
     return m_executor->unInit();
 }
 

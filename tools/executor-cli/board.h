@@ -3,7 +3,6 @@
 // UDP (udp://HOST:PORT, e.g. an executor-sim), connected and bound through an executor.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,9 +17,6 @@ struct BoardOptions {
     uint32_t timeoutMs = net::UdpTransfer::kDefaultTimeoutMs;
     int retries = net::UdpTransfer::kDefaultRetries;
 };
-
-// Sees every request the executor sends, with its length in bytes; frames are not shown.
-using RequestObserver = std::function<void(uint32_t length)>;
 
 class BoardConnection {
 public:
@@ -41,18 +37,16 @@ public:
     // Why the last exchange with a UDP board failed, or empty.
     std::string linkError() const;
 
-    void setRequestObserver(RequestObserver observer);
+    // The transport the executor was given.
+    Transfer& link() { return *m_link; }
     // Unbinds and closes; false when the board did not take it. Done by the destructor otherwise.
     bool disconnect();
 
 private:
-    class ObservedTransfer;
-
     std::string m_name;
     BOARD_PROTOCOL m_protocol = BOARD_PROTOCOL_7;
     std::unique_ptr<sim::SimBoard> m_simBoard;
     std::unique_ptr<Transfer> m_link;  // the transport to the board itself
-    std::unique_ptr<ObservedTransfer> m_observed;
     std::unique_ptr<Executor> m_executor;
     bool m_connected = false;
 };

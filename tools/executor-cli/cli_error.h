@@ -12,8 +12,9 @@ enum ExitCode : int {
     kExitUsage = 2,      // bad command line
     kExitBadInput = 3,   // an input file is missing, unreadable or not a drawing, job or calibration
     kExitBoard = 4,      // the board cannot be reached, or refused the connection or a command
-    kExitJobFailed = 5,  // the job did not run through: streaming or download failed, board errors
+    kExitJobFailed = 5,  // the job did not run through: board lost, refused, timed out, cut short, too big
     kExitOutput = 6,     // an output file could not be written
+    kExitStopped = 130,  // interrupted (SIGINT or SIGTERM); the board was stopped
 };
 
 // Printed as "executor-cli: <what>", where what names the file or board concerned first.

@@ -23,9 +23,11 @@ namespace {
 using namespace cli;
 
 const char* const kExitStatuses =
-    "Exit status: 0 done; 2 bad command line; 3 bad input file (missing, unreadable, not a drawing,\n"
-    "job or calibration file, unknown pen); 4 board unreachable, or it refused the connection or a\n"
-    "command; 5 job failed (streaming, download, or the board found errors); 6 output file not written.\n";
+    "Exit status: 0 done (the board confirmed every mark or stored every page); 2 bad command line;\n"
+    "3 bad input file (missing, unreadable, not a drawing, job or calibration file, unknown pen);\n"
+    "4 board unreachable, or it refused the connection or a command; 5 job failed (board lost,\n"
+    "refused, timed out, cut short, too big for the flash, or the board found errors); 6 output file\n"
+    "not written; 130 interrupted: the board was stopped and the marks it ran are reported.\n";
 
 void addBoardOptions(CLI::App& command, BoardOptions& board, bool simOnly = false) {
     command.add_option("--board", board.address, simOnly ? "sim7 or sim5" : "sim7, sim5 or udp://HOST:PORT")
@@ -108,6 +110,11 @@ int main(int argc, char** argv) {
                 {"auto", Placement::Auto}, {"center", Placement::Centre}, {"as-is", Placement::AsIs}},
             CLI::ignore_case));
     markCommand->add_flag("--offline", mark.offline, "download into the board's flash instead of streaming");
+    markCommand
+        ->add_option("--deadline", mark.deadlineSeconds,
+                     "seconds the whole job may take (default: planned time x 1.5 + 10 s); a job without "
+                     "progress for 10 s ends earlier")
+        ->check(CLI::PositiveNumber);
     markCommand->add_option("--trace", mark.traceFile, "picture of what the simulated board did (SVG)");
     markCommand->add_option("--trace-json", mark.traceJsonFile, "the same as JSON events");
     markCommand->callback([&] { action = [&] { return runMark(markFile, mark); }; });

@@ -11,20 +11,19 @@
 #include "calib.h"
 #include "cli_error.h"
 #include "executor/planner/planner.h"
+#include "executor/planner/run.h"
 #include "executor/sim/sim_board.h"
 #include "files.h"
 #include "import/import_error.h"
 #include "import/json_job.h"
 #include "import/svg_import.h"
+#include "interrupt.h"
 #include "preview.h"
 #include "progress_bar.h"
 
 namespace cli {
 
 namespace {
-
-// Offline pages travel as immediate requests longer than any other: 256 data bytes plus a header.
-constexpr uint32_t kFlashPageBytes = 256;
 
 bool endsWith(std::string text, const std::string& suffix) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -92,54 +91,55 @@ void printPlan(const planner::PlanSummary& s) {
                 s.segments, s.marks, s.jumps, s.markLength, s.jumpLength, s.seconds);
 }
 
-// Streams while issuing, then the rest, and waits for the board to finish.
-void stream(BoardConnection& board, const TarnParam& lens, const planner::Job& job, const planner::Plan& plan) {
-    Executor& executor = board.executor();
-    bool ok = executor.setStartMark();
-    {
-        ProgressBar bar("streaming");
-        ok = ok && planner::issuePlan(executor, lens, job, plan, planner::PlanOptions(),
-                                      [&bar](std::size_t done, std::size_t total) { bar.update(done, total); });
-    }
-    ok = ok && executor.exeCurCmd(true);
-    if (!ok) {
-        const std::string reason = board.linkError();
-        throw CliError(kExitJobFailed,
-                       about(board.name(), "streaming the job failed" + (reason.empty() ? "" : " (" + reason + ")")));
-    }
+planner::RunOptions runOptions(const MarkOptions& options) {
+    planner::RunOptions run;
+    run.deadlineSeconds = options.deadlineSeconds;
+    run.cancel = &InterruptGuard::flag();
+    return run;
 }
 
-// Queues the job into the offline list and writes it into flash; returns the pages written.
-std::size_t download(BoardConnection& board, const TarnParam& lens, const planner::Job& job,
-                     const planner::Plan& plan) {
-    Executor& executor = board.executor();
-    uint32_t flashBytes = 0;
-    if (executor.getOfflineRamSize(flashBytes)) executor.setSRamMaxSize(flashBytes);
-    executor.setOfflineMode(true);
-    executor.setStartMark();
-    planner::PlanOptions options;
-    options.streamEvery = 0;  // nothing streams in offline mode
-    planner::issuePlan(executor, lens, job, plan, options);
+// The one line for a job that did not run through, with the exit status that goes with it.
+[[noreturn]] void failJob(const BoardConnection& board, const planner::RunResult& result) {
+    if (result.outcome == planner::Outcome::Stopped) throw CliError(kExitStopped, result.message());
+    throw CliError(kExitJobFailed, about(board.name(), result.message()));
+}
 
-    std::size_t pages = 0;
-    SdkError error = SDK_OK;
-    bool ok = false;
-    {
-        ProgressBar bar("downloading");
-        board.setRequestObserver([&](uint32_t length) {
-            if (length >= kFlashPageBytes) bar.update(++pages, 0, "page");
-        });
-        ok = executor.OfflineDownload(error);
-        board.setRequestObserver(nullptr);
-    }
-    executor.setOfflineMode(false);
-    if (!ok) {
-        char code[16];
-        std::snprintf(code, sizeof(code), "0x%X", static_cast<unsigned>(error));
-        const char* why = error == SDK_OFFLINE_TOO_BIG ? "the job does not fit the board's flash" : "download refused";
-        throw CliError(kExitJobFailed, about(board.name(), std::string(why) + " (error " + code + ")"));
-    }
-    return pages;
+// Streams the job and waits until the board has executed all of it.
+planner::RunResult stream(BoardConnection& board, const TarnParam& lens, const planner::Job& job,
+                          const planner::Plan& plan, const MarkOptions& options) {
+    ProgressBar bar("marking");
+    planner::RunResult result =
+        planner::runPlan(board.executor(), board.link(), lens, job, plan, runOptions(options),
+                         [&bar](const planner::RunProgress& p) { bar.update(p.marksDone, p.marksTotal, "marks"); });
+    bar.finish();
+    if (!result.ok()) failJob(board, result);
+    return result;
+}
+
+// Writes the job into the board's flash.
+planner::RunResult download(BoardConnection& board, const TarnParam& lens, const planner::Job& job,
+                            const planner::Plan& plan, const MarkOptions& options) {
+    ProgressBar bar("storing");
+    planner::RunResult result = planner::downloadPlan(
+        board.executor(), board.link(), lens, job, plan, runOptions(options),
+        [&bar](const planner::RunProgress& p) { bar.update(p.marksDone, p.marksTotal, "pages"); });
+    bar.finish();
+    if (!result.ok()) failJob(board, result);
+    return result;
+}
+
+// The simulated board runs the stored program as a board started without a host would; its
+// counter must show every count command the program carries.
+void runStoredProgram(BoardConnection& board, const planner::Job& job, const planner::Plan& plan) {
+    uint32_t before = 0, after = 0;
+    const bool counted = board.executor().getMarkCount(true, before);
+    if (!board.simBoard()->runOfflineProgram())
+        throw CliError(kExitJobFailed, about(board.name(), "the stored program did not run"));
+    const std::size_t expected = planner::planCounts(job, plan);
+    if (!counted || !board.executor().getMarkCount(true, after) || after - before != expected)
+        throw CliError(kExitJobFailed,
+                       about(board.name(), "the stored program ran only " + std::to_string(after - before) + " of " +
+                                               std::to_string(expected) + " checkpoints"));
 }
 
 void reportSimBoard(const sim::SimBoard& board, double unitsPerMm, const std::string& name) {
@@ -212,27 +212,24 @@ int markJob(planner::Job job, const std::string& title, const MarkOptions& optio
                                          "a trace comes only from a simulated board in process (sim7, sim5); "
                                          "executor-sim writes its own with --trace"));
 
+    InterruptGuard interrupts;
     BoardConnection board(options.board);
-    std::size_t pages = 0;
-    if (options.offline) {
-        pages = download(board, lens, job, plan);
-    } else {
-        stream(board, lens, job, plan);
-    }
+    const planner::RunResult result =
+        options.offline ? download(board, lens, job, plan, options) : stream(board, lens, job, plan, options);
+    sim::SimBoard* simBoard = board.simBoard();
+    if (options.offline && simBoard != nullptr) runStoredProgram(board, job, plan);
     if (!board.disconnect()) throw CliError(kExitBoard, about(board.name(), "board did not let go"));
 
     printPlan(plan.summary);
-    sim::SimBoard* simBoard = board.simBoard();
     if (options.offline) {
-        std::printf("board %s: job stored in flash (%zu pages of 256 bytes)\n", board.name().c_str(), pages);
-        // The simulated board runs the stored program as a board started without a host would.
-        if (simBoard != nullptr && !simBoard->runOfflineProgram())
-            throw CliError(kExitJobFailed, about(board.name(), "the stored program did not run"));
+        std::printf("board %s: job stored in flash (%zu pages of 256 bytes, %llu of %llu bytes)\n",
+                    board.name().c_str(), result.pagesStored, static_cast<unsigned long long>(result.imageBytes),
+                    static_cast<unsigned long long>(result.flashBytes));
+    } else {
+        std::printf("board %s: job marked (%zu of %zu marks, counted by the board)\n", board.name().c_str(),
+                    result.marksDone, result.marksPlanned);
     }
-    if (simBoard == nullptr) {
-        if (!options.offline) std::printf("board %s: job marked\n", board.name().c_str());
-        return kExitOk;
-    }
+    if (simBoard == nullptr) return kExitOk;
     reportSimBoard(*simBoard, lens.galvo.scale, board.name());
     if (!options.traceFile.empty()) {
         writeOutputFile(options.traceFile, simBoard->trace().toSvg());

@@ -29,12 +29,13 @@ struct MarkOptions {
     BoardOptions board;
     PenOverrides pens;
     double fieldMm = 100;
-    double toleranceMm = 0.01;  // SVG curves flattened to within this
-    std::string calibFile;      // lens from a calibration file instead of fieldMm
-    std::string previewFile;    // only plan and draw the plan here
-    std::string traceFile;      // SVG of what a simulated board executed
-    std::string traceJsonFile;  // the same as JSON events
-    bool offline = false;       // download into flash instead of streaming
+    double toleranceMm = 0.01;   // SVG curves flattened to within this
+    std::string calibFile;       // lens from a calibration file instead of fieldMm
+    std::string previewFile;     // only plan and draw the plan here
+    std::string traceFile;       // SVG of what a simulated board executed
+    std::string traceJsonFile;   // the same as JSON events
+    bool offline = false;        // download into flash instead of streaming
+    double deadlineSeconds = 0;  // whole job; 0: planned time plus a margin
     Placement place = Placement::Auto;
 };
 

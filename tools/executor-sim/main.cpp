@@ -23,6 +23,7 @@ const char* const kUsage =
     "  --pacing instant|simulated\n"
     "                           run frames on receipt, or advance with each status poll (default instant)\n"
     "  --capacity BYTES         list memory of the board (default 262144)\n"
+    "  --flash BYTES            program flash; protocol 7 reports at most 1 MiB of it (default 8 MiB)\n"
     "  --ticks-per-poll N       simulated pacing: ticks executed with each status poll (default 2000)\n"
     "  --loss FRACTION          drop this fraction of datagrams in each direction (default 0)\n"
     "  --seed N                 seed of the loss decisions (default 1)\n"
@@ -129,6 +130,9 @@ int parse(int argc, char** argv, Options& options) {
         } else if (name == "--capacity") {
             ok = parseNumber(value, 0xFFFFFFFFull, number) && number > 0;
             options.config.commandMemory = static_cast<uint32_t>(number);
+        } else if (name == "--flash") {
+            ok = parseNumber(value, 0x800000, number) && number >= 4096;
+            options.config.flashSize = static_cast<uint32_t>(number);
         } else if (name == "--ticks-per-poll") {
             ok = parseNumber(value, 0xFFFFFFFFull, number) && number > 0;
             options.config.ticksPerPoll = number;

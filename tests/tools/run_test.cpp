@@ -57,6 +57,7 @@ struct Row {
     int cancelAt;         // another thread cancels while this frame is on its way
     bool stall;           // the board's command memory stops draining
     uint32_t flashBytes;  // program flash
+    uint32_t memory;      // command memory
     Outcome expected;
 };
 
@@ -69,17 +70,19 @@ std::size_t traceMarks(const sim::SimBoard& board) {
 }  // namespace
 
 TEST(RunPlan, EachFailureEndsInItsOwnOutcome) {
-    constexpr uint32_t kFlash = 8 * 1024 * 1024;
+    constexpr uint32_t kFlash = 8 * 1024 * 1024, kMemory = 256 * 1024;
     const Row table[] = {
-        {"streamed p7", BOARD_PROTOCOL_7, false, 0, 0, 0, false, kFlash, Outcome::Finished},
-        {"streamed p5", BOARD_PROTOCOL_5, false, 0, 0, 0, false, kFlash, Outcome::Finished},
-        {"frame lost", BOARD_PROTOCOL_7, false, 3, 0, 0, false, kFlash, Outcome::BoardLost},
-        {"frame swallowed", BOARD_PROTOCOL_5, false, 0, 2, 0, false, kFlash, Outcome::CutShort},
-        {"cancelled", BOARD_PROTOCOL_7, false, 0, 0, 2, false, kFlash, Outcome::Stopped},
-        {"stalled", BOARD_PROTOCOL_7, false, 0, 0, 0, true, kFlash, Outcome::TimedOut},
-        {"stored p7", BOARD_PROTOCOL_7, true, 0, 0, 0, false, kFlash, Outcome::Finished},
-        {"stored p5", BOARD_PROTOCOL_5, true, 0, 0, 0, false, kFlash, Outcome::Finished},
-        {"flash too small", BOARD_PROTOCOL_7, true, 0, 0, 0, false, 8192, Outcome::TooBig},
+        {"streamed p7", BOARD_PROTOCOL_7, false, 0, 0, 0, false, kFlash, kMemory, Outcome::Finished},
+        {"streamed p5", BOARD_PROTOCOL_5, false, 0, 0, 0, false, kFlash, kMemory, Outcome::Finished},
+        {"frame lost", BOARD_PROTOCOL_7, false, 3, 0, 0, false, kFlash, kMemory, Outcome::BoardLost},
+        {"frame swallowed", BOARD_PROTOCOL_5, false, 0, 2, 0, false, kFlash, kMemory, Outcome::CutShort},
+        {"cancelled", BOARD_PROTOCOL_7, false, 0, 0, 2, false, kFlash, kMemory, Outcome::Stopped},
+        {"stalled", BOARD_PROTOCOL_7, false, 0, 0, 0, true, kFlash, kMemory, Outcome::TimedOut},
+        // Never room for a frame: the library's own wait must end too.
+        {"no room", BOARD_PROTOCOL_7, false, 0, 0, 0, false, kFlash, 8192, Outcome::TimedOut},
+        {"stored p7", BOARD_PROTOCOL_7, true, 0, 0, 0, false, kFlash, kMemory, Outcome::Finished},
+        {"stored p5", BOARD_PROTOCOL_5, true, 0, 0, 0, false, kFlash, kMemory, Outcome::Finished},
+        {"flash too small", BOARD_PROTOCOL_7, true, 0, 0, 0, false, 8192, kMemory, Outcome::TooBig},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);
@@ -87,6 +90,7 @@ TEST(RunPlan, EachFailureEndsInItsOwnOutcome) {
         sim::SimConfig config;
         config.protocol = row.protocol;
         config.flashSize = row.flashBytes;
+        config.commandMemory = row.memory;
         sim::SimBoard board(config);
         board.faults().stallMemory = row.stall;
         FrameLink link(board);
@@ -106,9 +110,13 @@ TEST(RunPlan, EachFailureEndsInItsOwnOutcome) {
 
         const planner::Job job = rows();
         const planner::Plan plan = planner::makePlan(job);
+        std::size_t confirmedWhileStreaming = 0;  // the board's count, read between streaming passes
+        const auto observe = [&](const planner::RunProgress& p) {
+            if (p.issued < plan.steps.size()) confirmedWhileStreaming = p.marksDone;
+        };
         const planner::RunResult result =
             row.offline ? planner::downloadPlan(*executor, link, sim_job::lens(), job, plan, options)
-                        : planner::runPlan(*executor, link, sim_job::lens(), job, plan, options);
+                        : planner::runPlan(*executor, link, sim_job::lens(), job, plan, options, observe);
         EXPECT_EQ(result.outcome, row.expected) << result.message();
         EXPECT_EQ(result.marksPlanned, plan.summary.marks);
         EXPECT_EQ(result.message().rfind(planner::outcomeName(row.expected), 0), 0u) << result.message();
@@ -128,6 +136,9 @@ TEST(RunPlan, EachFailureEndsInItsOwnOutcome) {
                 EXPECT_LE(result.marksDone, traceMarks(board));
             }
             EXPECT_EQ(result.marksDone == plan.summary.marks, result.ok());
+            if (result.ok()) {
+                EXPECT_GT(confirmedWhileStreaming, 0u);
+            }
         }
     }
 }

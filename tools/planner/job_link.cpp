@@ -9,8 +9,6 @@ namespace planner {
 
 namespace {
 
-constexpr uint32_t kPageBytes = 256;  // a flash page write carries a whole page after its header
-
 uint16_t opcodeOf(const uint8_t* request, uint32_t length) {
     return length >= 2 ? static_cast<uint16_t>(request[0] << 8 | request[1]) : 0;
 }
@@ -21,9 +19,7 @@ bool isFlashWrite(uint16_t opcode) {
            opcode == op5::kOfflineClearFile;
 }
 
-bool isPageWrite(uint16_t opcode, uint32_t length) {
-    return (opcode == op7::kOfflineWritePage || opcode == op5::kOfflineWritePage) && length >= kPageBytes;
-}
+bool isPageWrite(uint16_t opcode) { return opcode == op7::kOfflineWritePage || opcode == op5::kOfflineWritePage; }
 
 }  // namespace
 
@@ -71,7 +67,7 @@ bool JobLink::ReadAndWriteCmd(const uint8_t* request, uint32_t requestLen, uint8
         const bool answered = reply != nullptr && replyLen != nullptr && *replyLen > 2 && capacity > 2;
         if (!answered || reply[2] != 0) {
             ++m_refusals;
-        } else if (isPageWrite(opcode, requestLen)) {
+        } else if (isPageWrite(opcode)) {
             ++m_pages;
             progress();
             if (pageObserver) pageObserver(m_pages);

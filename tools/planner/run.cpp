@@ -251,6 +251,8 @@ RunResult runPlan(Executor& executor, Transfer& link, const TarnParam& lens, con
         more = issuer.issue(chunk);
         // A frame that failed inside a queueing call is gone: the job cannot go on as drawn.
         if (!executor.exeCurCmd(false) || session.troubled()) return session.fail("the board refused a frame", true);
+        // Stopped by a run-control call from elsewhere: the library now drops what is queued.
+        if (executor.isStopRun()) return session.end(Outcome::Stopped, "by another caller", false);
         if (Clock::now() >= nextPoll && executor.getDevState(state, true)) {
             nextPoll = Clock::now() + toDuration(options.pollSeconds * 10);
             if (!counter.update(state.markCount)) {

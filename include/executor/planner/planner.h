@@ -75,8 +75,10 @@ PenParam penParam(const Pen& pen);
 // PlanOptions::streamEvery). A Delay that fits 16 bits rides as the delay count of the jump or
 // mark before it, so settle times cost no extra command; a longer one goes out as a delay
 // command. The caller starts the run (setStartMark) before and streams the rest after
-// (exeCurCmd). Returns false when streaming failed. Throws std::invalid_argument for a plan
-// whose pen steps do not fit the job.
+// (exeCurCmd). Returns false, having sent nothing, for an executor without a bound board, and
+// false when a streaming pass failed. A frame lost inside a queueing call shows only on the
+// link: runPlan (run.h) watches the link and the board and says what became of the job. Throws
+// std::invalid_argument for a plan whose pen steps do not fit the job.
 bool issuePlan(Executor& executor, const TarnParam& lens, const Job& job, const Plan& plan,
                const PlanOptions& options = {}, const Progress& progress = {});
 

@@ -3,7 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <cerrno>
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,26 +16,10 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: executor-sim [options]\n"
-    "  --listen HOST:PORT       address to serve on (default 127.0.0.1:0; port 0 lets the system pick)\n"
-    "  --protocol 5|7           board protocol (default 7)\n"
-    "  --pacing instant|simulated\n"
-    "                           run frames on receipt, or advance with each status poll (default instant)\n"
-    "  --capacity BYTES         list memory of the board (default 262144)\n"
-    "  --flash BYTES            program flash; protocol 7 reports at most 1 MiB of it (default 8 MiB)\n"
-    "  --ticks-per-poll N       simulated pacing: ticks executed with each status poll (default 2000)\n"
-    "  --loss FRACTION          drop this fraction of datagrams in each direction (default 0)\n"
-    "  --seed N                 seed of the loss decisions (default 1)\n"
-    "  --factory-reads N        report the boot loader for the first N board mode reads\n"
-    "  --busy-polls N           parameter memory and flash stay busy N polls after each write\n"
-    "  --refuse OPCODE[:STATUS] refuse this immediate command (hex) with STATUS (default 1)\n"
-    "  --stall                  command memory never drains\n"
-    "  --trace FILE.svg         write a picture of the trace on exit and on SIGUSR1\n"
-    "  --json FILE.json         write the trace events likewise\n"
-    "  --verbose                log every request to stderr\n"
-    "The bound address is printed as \"listening on HOST:PORT\". SIGINT or SIGTERM ends the program\n"
-    "and prints what was served: \"executed N, repeated N, stale N, malformed N, lost N in and N out\".\n";
+const char* const kFooter =
+    "The bound address is printed as \"listening on HOST:PORT\". SIGUSR1 writes the trace files and goes on\n"
+    "serving; SIGINT or SIGTERM ends the program and prints what was served: \"executed N, repeated N,\n"
+    "stale N, malformed N, lost N in and N out\".\n";
 
 struct Options {
     std::string host = "127.0.0.1";
@@ -49,21 +33,20 @@ struct Options {
     bool verbose = false;
 };
 
-bool parseNumber(const std::string& text, unsigned long long max, unsigned long long& value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    errno = 0;
-    value = std::strtoull(text.c_str(), nullptr, 10);
-    return errno == 0 && value <= max;
-}
-
-bool parseFraction(const std::string& text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && end != nullptr && *end == '\0' && value >= 0.0 && value <= 1.0;
+// HOST:PORT, the port 0 to 65535.
+std::string parseListen(const std::string& text, Options& options) {
+    const size_t colon = text.rfind(':');
+    const std::string port = colon == std::string::npos ? "" : text.substr(colon + 1);
+    if (colon == 0 || port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(port) > 65535)
+        return "expected HOST:PORT, got " + text;
+    options.host = text.substr(0, colon);
+    options.port = static_cast<uint16_t>(std::stoul(port));
+    return "";
 }
 
 // OPCODE or OPCODE:STATUS, both hexadecimal.
-bool parseRefusal(const std::string& text, sim::Faults& faults) {
+std::string parseRefusal(const std::string& text, sim::Faults& faults) {
     const size_t colon = text.find(':');
     const std::string opcode = text.substr(0, colon);
     const std::string status = colon == std::string::npos ? "1" : text.substr(colon + 1);
@@ -75,94 +58,70 @@ bool parseRefusal(const std::string& text, sim::Faults& faults) {
         return *end == '\0' && value <= max;
     };
     unsigned long op = 0, st = 0;
-    if (!hex(opcode, 0xFFFF, op) || op == 0 || !hex(status, 0xFF, st)) return false;
+    if (!hex(opcode, 0xFFFF, op) || op == 0 || !hex(status, 0xFF, st)) return "expected OPCODE[:STATUS] in hex";
     faults.refuseOpcode = static_cast<uint16_t>(op);
     faults.refuseStatus = static_cast<uint8_t>(st);
-    return true;
+    return "";
 }
 
-// Returns 0 to run, otherwise the exit status.
+// Returns -1 to run, otherwise the exit status.
 int parse(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        std::string value;
-        bool hasValue = false;
-        const size_t eq = name.find('=');
-        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-            hasValue = true;
-        }
-        if (name == "--help" || name == "-h") {
-            std::cout << kUsage;
-            return -1;
-        }
-        if (name == "--verbose") {
-            options.verbose = true;
-            continue;
-        }
-        if (name == "--stall") {
-            options.faults.stallMemory = true;
-            continue;
-        }
-        if (!hasValue) {
-            if (i + 1 >= argc) {
-                std::cerr << "executor-sim: " << name << " needs a value\n" << kUsage;
-                return 2;
-            }
-            value = argv[++i];
-        }
-        unsigned long long number = 0;
-        bool ok = true;
-        if (name == "--listen") {
-            const size_t colon = value.rfind(':');
-            ok = colon != std::string::npos && colon > 0 && parseNumber(value.substr(colon + 1), 65535, number);
-            if (ok) {
-                options.host = value.substr(0, colon);
-                options.port = static_cast<uint16_t>(number);
-            }
-        } else if (name == "--protocol") {
-            ok = value == "5" || value == "7";
-            options.config.protocol = value == "5" ? BOARD_PROTOCOL_5 : BOARD_PROTOCOL_7;
-        } else if (name == "--pacing") {
-            ok = value == "instant" || value == "simulated";
-            options.config.pacing = value == "simulated" ? sim::Pacing::kSimulated : sim::Pacing::kInstant;
-        } else if (name == "--capacity") {
-            ok = parseNumber(value, 0xFFFFFFFFull, number) && number > 0;
-            options.config.commandMemory = static_cast<uint32_t>(number);
-        } else if (name == "--flash") {
-            ok = parseNumber(value, 0x800000, number) && number >= 4096;
-            options.config.flashSize = static_cast<uint32_t>(number);
-        } else if (name == "--ticks-per-poll") {
-            ok = parseNumber(value, 0xFFFFFFFFull, number) && number > 0;
-            options.config.ticksPerPoll = number;
-        } else if (name == "--factory-reads") {
-            ok = parseNumber(value, 0xFFFF, number);
-            options.faults.factoryModeReads = static_cast<int>(number);
-        } else if (name == "--busy-polls") {
-            ok = parseNumber(value, 0xFFFF, number);
-            options.faults.busyPolls = static_cast<int>(number);
-        } else if (name == "--refuse") {
-            ok = parseRefusal(value, options.faults);
-        } else if (name == "--loss") {
-            ok = parseFraction(value, options.loss);
-        } else if (name == "--seed") {
-            ok = parseNumber(value, 0xFFFFFFFFull, number);
-            options.seed = static_cast<uint32_t>(number);
-        } else if (name == "--trace") {
-            options.svgPath = value;
-        } else if (name == "--json") {
-            options.jsonPath = value;
-        } else {
-            std::cerr << "executor-sim: unknown option " << name << "\n" << kUsage;
-            return 2;
-        }
-        if (!ok) {
-            std::cerr << "executor-sim: bad value for " << name << ": " << value << "\n";
-            return 2;
-        }
+    CLI::App app("A simulated board served over UDP, for hosts without hardware.", "executor-sim");
+    app.footer(kFooter);
+    std::string listen = "127.0.0.1:0", refuse;
+    Options scratch;  // validators parse into it; the values are taken after the whole line parsed
+    app.add_option("--listen", listen, "address to serve on; port 0 lets the system pick")
+        ->capture_default_str()
+        ->check([&scratch](const std::string& v) { return parseListen(v, scratch); });
+    app.add_option_function<int>(
+           "--protocol", [&](int v) { options.config.protocol = v == 5 ? BOARD_PROTOCOL_5 : BOARD_PROTOCOL_7; },
+           "board protocol")
+        ->check(CLI::IsMember({5, 7}))
+        ->default_str("7");
+    app.add_option_function<std::string>(
+           "--pacing",
+           [&](const std::string& v) {
+               options.config.pacing = v == "simulated" ? sim::Pacing::kSimulated : sim::Pacing::kInstant;
+           },
+           "run frames on receipt (instant), or advance with each status poll (simulated)")
+        ->check(CLI::IsMember({"instant", "simulated"}))
+        ->default_str("instant");
+    app.add_option("--capacity", options.config.commandMemory, "list memory of the board, bytes")
+        ->check(CLI::Range(1u, 0xFFFFFFFFu))
+        ->capture_default_str();
+    app.add_option("--flash", options.config.flashSize, "program flash, bytes; protocol 7 reports at most 1 MiB")
+        ->check(CLI::Range(4096u, 0x800000u))
+        ->capture_default_str();
+    app.add_option("--ticks-per-poll", options.config.ticksPerPoll, "simulated pacing: ticks run per status poll")
+        ->check(CLI::Range(uint64_t{1}, uint64_t{0xFFFFFFFF}))
+        ->capture_default_str();
+    app.add_option("--loss", options.loss, "drop this fraction of datagrams in each direction")
+        ->check(CLI::Range(0.0, 1.0))
+        ->capture_default_str();
+    app.add_option("--seed", options.seed, "seed of the loss decisions")->capture_default_str();
+    app.add_option("--factory-reads", options.faults.factoryModeReads,
+                   "report the boot loader for the first N mode reads")
+        ->check(CLI::Range(0, 0xFFFF));
+    app.add_option("--busy-polls", options.faults.busyPolls, "parameter memory and flash stay busy N polls per write")
+        ->check(CLI::Range(0, 0xFFFF));
+    app.add_option("--refuse", refuse, "refuse this immediate command (hex) with STATUS (default 1)")
+        ->type_name("OPCODE[:STATUS]")
+        ->check([&scratch](const std::string& v) { return parseRefusal(v, scratch.faults); });
+    app.add_flag("--stall", options.faults.stallMemory, "command memory never drains");
+    app.add_option("--trace", options.svgPath, "write a picture of the trace (SVG) on exit and on SIGUSR1");
+    app.add_option("--json", options.jsonPath, "write the trace events (JSON) likewise");
+    app.add_flag("--verbose", options.verbose, "log every request to standard error");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "executor-sim: " << e.what() << " (see executor-sim --help)\n";
+        return 2;
     }
-    return 0;
+    parseListen(listen, options);
+    if (!refuse.empty()) parseRefusal(refuse, options.faults);
+    return -1;
 }
 
 // Written aside and renamed, so whoever reads the file never sees half of it.
@@ -204,7 +163,7 @@ void logRequest(uint8_t kind, const uint8_t* payload, uint32_t length) {
 int main(int argc, char** argv) {
     Options options;
     const int parsed = parse(argc, argv, options);
-    if (parsed != 0) return parsed < 0 ? 0 : parsed;
+    if (parsed >= 0) return parsed;
 
     // Blocked before the server thread starts, so it inherits the mask and only sigwait sees them.
     sigset_t signals;

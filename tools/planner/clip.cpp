@@ -91,7 +91,7 @@ void clipPolyline(const Polyline& line, double half, std::vector<Polyline>& out)
         if (!(running && cut.enter == 0)) {
             finish();
             running = false;
-            if (cut.from == cut.to && (cut.enter > 0 || cut.leave < 1)) continue;  // only touches the border
+            if (cut.from == cut.to) continue;  // touches the border in a point, or repeats one
             piece.points.push_back(cut.from);
         }
         if (cut.to != piece.points.back()) piece.points.push_back(cut.to);

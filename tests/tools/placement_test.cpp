@@ -100,7 +100,7 @@ TEST(Placement, RotateThenScaleThenCentreThenOffset) {
         {"as written", options(0, {}, {}, {}, false, false), {10, 10, 50, 30}, {10, 10}, nullptr},
         {"centred", options(0, {}, {}, {}, false, true), {-20, -10, 20, 10}, {-20, -10}, nullptr},
         {"quarter turn", options(90, {}, {}, {}, false, false), {20, 0, 40, 40}, {40, 0}, nullptr},
-        {"turned back", options(-270, {}, {}, {}, false, false), {20, 0, 40, 40}, {40, 0}, nullptr},
+        {"turned back", options(-630, {}, {}, {}, false, false), {20, 0, 40, 40}, {40, 0}, nullptr},
         {"scaled", options(0, 2, {}, {}, false, false), {-10, 0, 70, 40}, {-10, 0}, nullptr},
         {"width only", options(0, {}, 20, {}, false, false), {20, 15, 40, 25}, {20, 15}, nullptr},
         {"tighter side wins", options(0, {}, 120, 30, false, false), {0, 5, 60, 35}, {0, 5}, nullptr},

@@ -49,7 +49,7 @@ std::pair<double, double> turn(double degrees) {
     const double quarters = degrees / kQuarterTurn;
     if (quarters == std::round(quarters)) {
         static const double cosines[] = {1, 0, -1, 0};
-        const long q = ((static_cast<long>(std::fmod(quarters, 4)) % 4) + 4) % 4;
+        const long q = (static_cast<long>(std::fmod(quarters, 4)) + 4) % 4;
         return {cosines[q], cosines[(q + 3) % 4]};
     }
     const double radians = degrees * kPi / 180;

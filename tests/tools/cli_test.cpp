@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/cli_process.h"
@@ -105,6 +107,7 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
         {{"probe", "--board", "usb"}, 2, "usb"},
         {{"eeprom", "write", "--board", "sim7"}, 2, ""},
         {{"mark", kData + "/cli_square.svg", "--power", "150"}, 2, ""},
+        {{"mark", kData + "/cli_square.svg", "--fit", "--scale", "2"}, 2, ""},
         {{"frobnicate"}, 2, ""},
     };
     for (const Case& c : cases) {
@@ -150,6 +153,38 @@ TEST(Cli, MarkedSquareMatchesTheDrawingStreamedOrDownloaded) {
         expectTwentyMillimetreSquare(marksOf(readFile(json)), c.centre, c.centre);
         std::remove(json.c_str());
     }
+}
+
+// Nothing beyond the field reaches the board: fitted, the square turned 45 degrees touches the
+// middle of each field edge; moved 45 mm right, its right side is refused, or cut off with clip
+// instead of being marked along the edge.
+TEST(Cli, DrawingsBeyondTheFieldAreFittedRefusedOrClipped) {
+    const std::string square = kData + "/cli_square.svg", json = temporary("outside.json");
+    CliRun run = cli({"mark", square, "--rotate", "45", "--fit", "--board", "sim7", "--trace-json", json});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::vector<Segment> diamond = marksOf(readFile(json));
+    ASSERT_EQ(diamond.size(), 4u);
+    for (const Segment& s : diamond)
+        for (const auto& [x, y] : {std::pair{s.x0, s.y0}, std::pair{s.x1, s.y1}})
+            EXPECT_NEAR(std::abs(x - kFieldCentre) + std::abs(y - kFieldCentre), 50 * kUnitsPerMm, 1);
+
+    run = cli({"mark", square, "--offset", "45,0"});
+    EXPECT_EQ(run.status, 3);
+    expectOneLineAbout(run, square);
+    EXPECT_NE(run.err.find("30.0 mm of 80.0 mm marked (37.5 %) lies beyond the 100 mm field"), std::string::npos);
+    EXPECT_NE(run.err.find("use --fit"), std::string::npos);
+
+    run = cli({"mark", square, "--offset", "45,0", "--outside", "clip", "--board", "sim7", "--trace-json", json});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: clipped 30.0 mm"), std::string::npos) << run.err;
+    double marked = 0;
+    for (const Segment& s : marksOf(readFile(json))) {
+        EXPECT_FALSE(s.x0 == 65535 && s.x1 == 65535) << "marked along the edge";
+        marked += std::hypot(s.x1 - s.x0, s.y1 - s.y0) / kUnitsPerMm;
+    }
+    EXPECT_NEAR(marked, 50, 0.01);  // left side 20 mm, top and bottom 15 mm each
+    std::remove(json.c_str());
 }
 
 TEST(Cli, PreviewDrawsThePlanWithoutTouchingABoard) {

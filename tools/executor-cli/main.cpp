@@ -3,10 +3,14 @@
 // process (sim7, sim5) or over UDP (udp://HOST:PORT, e.g. an executor-sim).
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <new>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "board.h"
@@ -15,6 +19,7 @@
 #include "demo.h"
 #include "eeprom.h"
 #include "executor/platform/logger.h"
+#include "field_fit.h"
 #include "mark.h"
 #include "status.h"
 
@@ -65,6 +70,28 @@ void addPenOptions(CLI::App& command, PenOverrides& pens, bool speedsOnly = fals
         ->check(CLI::PositiveNumber);
 }
 
+// A validator's answer for a parse: empty when it passes, else why not.
+std::string validated(const std::function<void()>& parse) {
+    try {
+        parse();
+        return "";
+    } catch (const std::invalid_argument& e) {
+        return e.what();
+    }
+}
+
+// A number that is finite, and above zero when positive is asked for.
+CLI::Validator finiteNumber(bool positive) {
+    return CLI::Validator(
+        [positive](std::string& v) -> std::string {
+            char* end = nullptr;
+            const double value = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !std::isfinite(value)) return "not a finite number: " + v;
+            return positive && value <= 0 ? "not above zero: " + v : "";
+        },
+        positive ? "POSITIVE" : "FINITE");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,11 +131,50 @@ int main(int argc, char** argv) {
     markCommand->add_option("--preview", mark.previewFile, "only plan, and draw the plan here (SVG); no board");
     markCommand
         ->add_option("--place", mark.place,
-                     "where the drawing lands: auto (SVG centred on the field, JSON as written), center, as-is")
+                     "where the drawing lands: auto (SVG and fitted drawings centred on the field, JSON as "
+                     "written), center, as-is")
         ->transform(CLI::CheckedTransformer(
             std::map<std::string, Placement>{
                 {"auto", Placement::Auto}, {"center", Placement::Centre}, {"as-is", Placement::AsIs}},
             CLI::ignore_case));
+    // Applied in this order: rotate, then one of scale, size and fit, then --place, then offset.
+    markCommand
+        ->add_option("--rotate", mark.layout.rotateDegrees, "degrees counter-clockwise, about the drawing's centre")
+        ->check(finiteNumber(false));
+    CLI::Option* scale =
+        markCommand
+            ->add_option_function<double>(
+                "--scale", [&mark](double v) { mark.layout.scale = v; }, "scale the drawing by this factor")
+            ->check(finiteNumber(true));
+    CLI::Option* size = markCommand->add_option_function<std::string>(
+        "--size", [&mark](const std::string& v) { parseSize(v, mark.layout.width, mark.layout.height); },
+        "scale to fit within W x H mm, keeping proportions: 40x30, 40x or x30");
+    size->check(CLI::Validator(
+        [](std::string& v) {
+            std::optional<double> w, h;
+            return validated([&] { parseSize(v, w, h); });
+        },
+        "WxH"));
+    markCommand->add_flag("--fit", mark.layout.fit, "scale to the largest size that fits the field")
+        ->excludes(scale)
+        ->excludes(size);
+    scale->excludes(size);
+    markCommand
+        ->add_option_function<std::string>(
+            "--offset", [&mark](const std::string& v) { parseOffset(v, mark.layout.offsetX, mark.layout.offsetY); },
+            "move the placed drawing by X,Y mm")
+        ->check(CLI::Validator(
+            [](std::string& v) {
+                double x = 0, y = 0;
+                return validated([&] { parseOffset(v, x, y); });
+            },
+            "X,Y"));
+    markCommand
+        ->add_option("--outside", mark.outside,
+                     "beyond the field: refuse (if more than 0.5 % of the mark length lies there; less is "
+                     "clipped with a warning) or clip")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, Outside>{{"refuse", Outside::Refuse}, {"clip", Outside::Clip}}, CLI::ignore_case));
     markCommand->add_flag("--offline", mark.offline, "download into the board's flash instead of streaming");
     markCommand
         ->add_option("--deadline", mark.deadlineSeconds,

@@ -1,9 +1,7 @@
 #include "mark.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <limits>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -41,49 +39,6 @@ FileKind kindOf(const std::string& file) {
     if (first != std::string::npos && content[first] == '{') return FileKind::Json;
     if (first != std::string::npos && (content[first] == '<' || content[first] == '\xEF')) return FileKind::Svg;
     throw CliError(kExitBadInput, about(file, "neither an SVG drawing nor a JSON job"));
-}
-
-struct Bounds {
-    double lowX = std::numeric_limits<double>::max(), lowY = lowX, highX = -lowX, highY = -lowX;
-};
-
-Bounds boundsOf(const planner::Job& job) {
-    Bounds b;
-    for (const planner::Polyline& line : job.polylines) {
-        for (const planner::Point& p : line.points) {
-            b.lowX = std::min(b.lowX, p.x);
-            b.highX = std::max(b.highX, p.x);
-            b.lowY = std::min(b.lowY, p.y);
-            b.highY = std::max(b.highY, p.y);
-        }
-    }
-    return b;
-}
-
-// Drawings have their origin at a page corner; the field's is at its centre.
-void centreOnField(planner::Job& job) {
-    if (job.polylines.empty()) return;
-    const Bounds b = boundsOf(job);
-    const double dx = -(b.lowX + b.highX) / 2;
-    const double dy = -(b.lowY + b.highY) / 2;
-    for (planner::Polyline& line : job.polylines) {
-        for (planner::Point& p : line.points) {
-            p.x += dx;
-            p.y += dy;
-        }
-    }
-}
-
-// Warns when the drawing reaches past the field: the board would clamp it at the edge.
-void warnOutsideField(const planner::Job& job, double fieldMm, const std::string& title) {
-    const double half = fieldMm / 2;
-    const Bounds b = boundsOf(job);
-    if (b.lowX < -half || b.lowY < -half || b.highX > half || b.highY > half) {
-        std::fprintf(stderr,
-                     "executor-cli: %s: warning: the drawing spans x %.1f..%.1f, y %.1f..%.1f mm, beyond the "
-                     "%g mm field centred on 0; it will be clipped\n",
-                     title.c_str(), b.lowX, b.highX, b.lowY, b.highY, fieldMm);
-    }
 }
 
 void printPlan(const planner::PlanSummary& s) {
@@ -189,7 +144,6 @@ int markJob(planner::Job job, const std::string& title, const MarkOptions& optio
     options.pens.applyTo(job);
     if (job.polylines.empty()) throw CliError(kExitBadInput, about(title, "nothing to mark"));
     const TarnParam lens = makeLens(options.fieldMm, options.calibFile);
-    warnOutsideField(job, lens.galvo.fieldSize, title);
 
     planner::Plan plan;
     try {
@@ -248,9 +202,17 @@ int markJob(planner::Job job, const std::string& title, const MarkOptions& optio
 
 int runMark(const std::string& file, const MarkOptions& options) {
     planner::Job job = loadJob(file, options.toleranceMm);
-    const bool centre =
-        options.place == Placement::Centre || (options.place == Placement::Auto && kindOf(file) == FileKind::Svg);
-    if (centre) centreOnField(job);
+    const double fieldMm = makeLens(options.fieldMm, options.calibFile).galvo.fieldSize;
+    planner::PlaceOptions layout = options.layout;
+    // Drawings have their origin at a page corner, the field at its centre; a fitted drawing fills the field.
+    layout.centre = options.place == Placement::Centre ||
+                    (options.place == Placement::Auto && (layout.fit || kindOf(file) == FileKind::Svg));
+    try {
+        planner::place(job, layout, fieldMm);
+    } catch (const std::invalid_argument& e) {
+        throw CliError(kExitUsage, about(file, e.what()));
+    }
+    keepInsideField(job, fieldMm, file, options.outside);
     return markJob(std::move(job), file, options);
 }
 

@@ -7,6 +7,8 @@
 
 #include "board.h"
 #include "executor/planner/job.h"
+#include "executor/planner/placement.h"
+#include "field_fit.h"
 
 namespace cli {
 
@@ -21,8 +23,8 @@ struct PenOverrides {
     void applyTo(planner::Job& job) const;
 };
 
-// Where a drawing lands: SVG drawings (origin at a page corner) are centred on the field by
-// default, JSON jobs (millimetres about the field centre) stay where they are.
+// Where a drawing lands: SVG drawings (origin at a page corner) and fitted drawings are centred on
+// the field by default, JSON jobs (millimetres about the field centre) stay where they are.
 enum class Placement { Auto, Centre, AsIs };
 
 struct MarkOptions {
@@ -37,6 +39,8 @@ struct MarkOptions {
     bool offline = false;        // download into flash instead of streaming
     double deadlineSeconds = 0;  // whole job; 0: planned time plus a margin
     Placement place = Placement::Auto;
+    planner::PlaceOptions layout;  // rotation, scale, offset; place decides its centre
+    Outside outside = Outside::Refuse;
 };
 
 // An SVG drawing or a JSON job, told apart by extension, else by content. Throws
@@ -47,7 +51,7 @@ planner::Job loadJob(const std::string& file, double toleranceMm);
 // failures throw CliError.
 int markJob(planner::Job job, const std::string& title, const MarkOptions& options);
 
-// mark FILE.
+// mark FILE: placed as options say, clipped to the field (or refused), then marked.
 int runMark(const std::string& file, const MarkOptions& options);
 
 }  // namespace cli

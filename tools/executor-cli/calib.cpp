@@ -1,4 +1,6 @@
 #include "calib.h"
+#include <memory>
+#include "cli_options.h"
 
 #include <cstdio>
 
@@ -88,6 +90,38 @@ int runCalibLoad(const std::string& file, const BoardOptions& board) {
     std::printf("%s: lens of %s sent: field %g mm, resolution %d\n", connection.name().c_str(), file.c_str(),
                 lens.galvo.fieldSize, lens.galvo.resolution);
     return kExitOk;
+}
+
+void addCalibCommand(CLI::App& app, Action& action) {
+    struct State {
+        std::string file;
+        CalibSaveOptions save;
+        BoardOptions board;
+    };
+    auto state = std::make_shared<State>();
+    CLI::App* calibCommand = app.add_subcommand("calib", "calibration files of the lens");
+    calibCommand->require_subcommand(1);
+    CLI::App* showCommand = calibCommand->add_subcommand("show", "print what a calibration file holds");
+    showCommand->add_option("FILE", state->file, "calibration file")->required();
+    showCommand->callback([&action, state] { action = [state] { return runCalibShow(state->file); }; });
+    CLI::App* saveCommand = calibCommand->add_subcommand("save", "write a calibration file for a lens");
+    saveCommand->add_option("FILE", state->save.file, "calibration file")->required();
+    saveCommand->add_option("--field", state->save.fieldMm, "field size in mm")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    saveCommand->add_option("--area", state->save.areaMm, "working area in mm (default: the field)")
+        ->check(CLI::PositiveNumber);
+    saveCommand->add_option("--resolution", state->save.resolution, "galvo device units across the field")
+        ->check(CLI::Range(1, 65535))
+        ->capture_default_str();
+    saveCommand->add_flag("--exchange-xy", state->save.exchangeXY, "swap the galvo axes");
+    saveCommand->add_flag("--invert-x", state->save.invertX, "mirror x");
+    saveCommand->add_flag("--invert-y", state->save.invertY, "mirror y");
+    saveCommand->callback([&action, state] { action = [state] { return runCalibSave(state->save); }; });
+    CLI::App* loadCommand = calibCommand->add_subcommand("load", "send the lens of a calibration file to a board");
+    loadCommand->add_option("FILE", state->file, "calibration file")->required();
+    addBoardOptions(*loadCommand, state->board);
+    loadCommand->callback([&action, state] { action = [state] { return runCalibLoad(state->file, state->board); }; });
 }
 
 }  // namespace cli

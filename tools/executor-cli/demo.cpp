@@ -1,4 +1,6 @@
 #include "demo.h"
+#include <memory>
+#include "cli_options.h"
 
 #include <algorithm>
 #include <cmath>
@@ -82,6 +84,19 @@ int runDemo(const MarkOptions& options) {
     std::printf("demo job on the simulated protocol %d board: test square, diagonals, circle and \"%s\"\n",
                 protocol == BOARD_PROTOCOL_7 ? 7 : 5, kDemoText);
     return markJob(demoJob(), "demo", options);
+}
+
+void addDemoCommand(CLI::App& app, Action& action) {
+    auto demo = std::make_shared<MarkOptions>();
+    demo->traceFile = "demo-trace.svg";
+    CLI::App* demoCommand = app.add_subcommand(
+        "demo", "mark a built-in job (square, diagonals, circle, text) on a simulated board; draw what it did");
+    addBoardOptions(*demoCommand, demo->board, true);
+    demoCommand->add_option("--out", demo->traceFile, "picture of the trace (SVG)")->capture_default_str();
+    demoCommand->add_option("--json", demo->traceJsonFile, "the trace as JSON events");
+    demoCommand->add_option("--preview", demo->previewFile, "only plan, and draw the plan here (SVG); no board");
+    addPenOptions(*demoCommand, demo->pens, true);
+    demoCommand->callback([&action, demo] { action = [demo] { return runDemo(*demo); }; });
 }
 
 }  // namespace cli

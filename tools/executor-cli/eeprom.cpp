@@ -1,4 +1,6 @@
 #include "eeprom.h"
+#include <memory>
+#include "cli_options.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -96,6 +98,31 @@ int runEepromWrite(const BoardOptions& options, const EepromWriteOptions& write)
     if (!board.disconnect()) throw CliError(kExitBoard, about(board.name(), "board did not let go"));
     std::printf("%s: %u bytes of user data written\n", board.name().c_str(), size);
     return kExitOk;
+}
+
+void addEepromCommand(CLI::App& app, Action& action) {
+    struct State {
+        BoardOptions board;
+        EepromReadOptions read;
+        EepromWriteOptions write;
+    };
+    auto state = std::make_shared<State>();
+    CLI::App* eepromCommand = app.add_subcommand("eeprom", "the user data in the board's parameter memory");
+    eepromCommand->require_subcommand(1);
+    CLI::App* readCommand = eepromCommand->add_subcommand("read", "print the user data, or save it to a file");
+    addBoardOptions(*readCommand, state->board);
+    readCommand->add_option("--out", state->read.outFile, "write the bytes to this file");
+    readCommand->add_flag("--hex", state->read.hex, "print a hex dump even when it is text");
+    readCommand->callback([&action, state] { action = [state] { return runEepromRead(state->board, state->read); }; });
+    CLI::App* writeCommand = eepromCommand->add_subcommand("write", "replace the user data");
+    addBoardOptions(*writeCommand, state->board);
+    CLI::Option* writeFile = writeCommand->add_option("FILE", state->write.inFile, "bytes to store");
+    writeCommand->add_option("--text", state->write.text, "text to store")->excludes(writeFile);
+    writeCommand->callback([&action, state] {
+        if (state->write.inFile.empty() && state->write.text.empty())
+            throw CLI::ValidationError("eeprom write", "needs a FILE or --text");
+        action = [state] { return runEepromWrite(state->board, state->write); };
+    });
 }
 
 }  // namespace cli

@@ -1,4 +1,6 @@
 #include "status.h"
+#include <memory>
+#include "cli_options.h"
 
 #include <cstdio>
 #include <string>
@@ -79,6 +81,18 @@ int runProbe(const BoardOptions& options) {
         std::printf("address: %s, mac %s\n", info.devPar.m_ip.c_str(), info.devPar.m_mac.c_str());
     if (!board.disconnect()) throw CliError(kExitBoard, about(board.name(), "board did not let go"));
     return kExitOk;
+}
+
+void addStatusCommands(CLI::App& app, Action& action) {
+    auto statusBoard = std::make_shared<BoardOptions>();
+    CLI::App* statusCommand = app.add_subcommand("status", "board state, mode and counters");
+    addBoardOptions(*statusCommand, *statusBoard);
+    statusCommand->callback([&action, statusBoard] { action = [statusBoard] { return runStatus(*statusBoard); }; });
+
+    auto probeBoard = std::make_shared<BoardOptions>();
+    CLI::App* probeCommand = app.add_subcommand("probe", "board protocol, type, versions and abilities");
+    addBoardOptions(*probeCommand, *probeBoard);
+    probeCommand->callback([&action, probeBoard] { action = [probeBoard] { return runProbe(*probeBoard); }; });
 }
 
 }  // namespace cli

@@ -1,5 +1,6 @@
 #include "demo.h"
 #include <memory>
+#include "calib.h"
 #include "cli_options.h"
 
 #include <algorithm>
@@ -83,7 +84,7 @@ int runDemo(const MarkOptions& options) {
         throw CliError(kExitUsage, about(options.board.address, "the demo runs on sim7 or sim5"));
     std::printf("demo job on the simulated protocol %d board: test square, diagonals, circle and \"%s\"\n",
                 protocol == BOARD_PROTOCOL_7 ? 7 : 5, kDemoText);
-    return markJob(demoJob(), "demo", options);
+    return markJob(demoJob(), makeLens(options.fieldMm), "demo", options);
 }
 
 void addDemoCommand(CLI::App& app, Action& action) {

@@ -140,10 +140,9 @@ planner::Job loadJob(const std::string& file, double toleranceMm) {
     }
 }
 
-int markJob(planner::Job job, const std::string& title, const MarkOptions& options) {
+int markJob(planner::Job job, const TarnParam& lens, const std::string& title, const MarkOptions& options) {
     options.pens.applyTo(job);
     if (job.polylines.empty()) throw CliError(kExitBadInput, about(title, "nothing to mark"));
-    const TarnParam lens = makeLens(options.fieldMm, options.calibFile);
 
     planner::Plan plan;
     try {
@@ -202,7 +201,8 @@ int markJob(planner::Job job, const std::string& title, const MarkOptions& optio
 
 int runMark(const std::string& file, const MarkOptions& options) {
     planner::Job job = loadJob(file, options.toleranceMm);
-    const double fieldMm = makeLens(options.fieldMm, options.calibFile).galvo.fieldSize;
+    const TarnParam lens = makeLens(options.fieldMm, options.calibFile);
+    const double fieldMm = lens.galvo.fieldSize;
     planner::PlaceOptions layout = options.layout;
     // Drawings have their origin at a page corner, the field at its centre; a fitted drawing fills the field.
     layout.centre = options.place == Placement::Centre ||
@@ -213,7 +213,7 @@ int runMark(const std::string& file, const MarkOptions& options) {
         throw CliError(kExitUsage, about(file, e.what()));
     }
     keepInsideField(job, fieldMm, file, options.outside);
-    return markJob(std::move(job), file, options);
+    return markJob(std::move(job), lens, file, options);
 }
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "board.h"
+#include "executor/executor.h"
 #include "executor/planner/job.h"
 #include "executor/planner/placement.h"
 #include "field_fit.h"
@@ -47,9 +48,9 @@ struct MarkOptions {
 // CliError(kExitBadInput) naming the file.
 planner::Job loadJob(const std::string& file, double toleranceMm);
 
-// Plans and marks job (or previews it); title names it in messages. Returns the exit status;
+// Plans and marks job through lens (or previews it); title names it in messages. Returns the exit status;
 // failures throw CliError.
-int markJob(planner::Job job, const std::string& title, const MarkOptions& options);
+int markJob(planner::Job job, const TarnParam& lens, const std::string& title, const MarkOptions& options);
 
 // mark FILE: placed as options say, clipped to the field (or refused), then marked.
 int runMark(const std::string& file, const MarkOptions& options);

@@ -77,9 +77,20 @@ UdpTransfer::UdpTransfer(std::string host, uint16_t port, uint32_t timeoutMs, in
       m_retries(std::max(retries, 0)),
       m_sequence(randomSequence()) {}
 
-UdpTransfer::~UdpTransfer() { closeDev(); }
+UdpTransfer::~UdpTransfer() { closeLocked(); }
+
+bool UdpTransfer::isOpen() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_socket >= 0;
+}
+
+std::string UdpTransfer::lastError() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastError;
+}
 
 bool UdpTransfer::openDev() {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_socket >= 0) return true;
     uint32_t address = 0;
     if (!datagram::resolveIPv4(m_host, address)) {
@@ -107,6 +118,11 @@ bool UdpTransfer::openDev() {
 }
 
 void UdpTransfer::closeDev() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    closeLocked();
+}
+
+void UdpTransfer::closeLocked() {
     if (m_socket < 0) return;
     close(m_socket);
     m_socket = -1;
@@ -131,6 +147,7 @@ bool UdpTransfer::ReadAndWriteData(const uint8_t* frame, uint32_t frameLen, uint
 }
 
 bool UdpTransfer::transact(uint8_t kind, const uint8_t* payload, uint32_t length, uint8_t* reply, uint32_t* replyLen) {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_socket < 0) {
         m_lastError = "not open";
         return false;

@@ -18,5 +18,6 @@
 #include "executor/platform/thread.h"
 #include "executor/proto7/executor7.h"
 #include "executor/transfer/forwarding_transfer.h"
+#include "executor/transfer/serialised_transfer.h"
 #include "executor/transfer/transfer.h"
 #include "executor/types.h"

@@ -112,13 +112,15 @@ void Executor::clearCmdList() { m_cmdList.clear(); }
 bool Executor::waitForEnoughCache(uint32_t bytes) {
     if (m_transfer == nullptr || m_transfer->isVirtual() || m_stopRun) return true;
     const uint32_t needed = bytes + kCacheMargin;
+    // Read from a copy: a second thread may refresh the cached record meanwhile.
+    DevBaseState state;
     for (;;) {
         if (!isEnable()) return true;
-        if (!getDevState(m_devState, true)) {
+        if (!getDevState(state, true)) {
             logError("Executor::waitForEnoughCache getDevState fail");
             return false;
         }
-        if (m_devState.freeCacheKb * 1024u >= needed) return true;
+        if (state.freeCacheKb * 1024u >= needed) return true;
         if (m_stopRun) return true;
         utils::Thread::sleep(kCachePollMs);
         if (m_stopRun) return true;
@@ -134,9 +136,10 @@ bool Executor::waitForMoveFinish(uint8_t axis) {
     if (m_stopRun) return isEnable();
     // There are four axis slots; any other number names no axis that could be moving.
     if (axis >= kAxisSlots) return isEnable();
+    DevExtState state;
     for (;;) {
         if (!isEnable()) break;
-        if (getDevExtState(m_devExtState, true) && (m_devExtState.axisState[axis] & 0x01) == 0) break;
+        if (getDevExtState(state, true) && (state.axisState[axis] & 0x01) == 0) break;
         if (m_stopRun) break;
         utils::Thread::sleep(kMovePollMs);
         if (m_stopRun) break;
@@ -151,11 +154,12 @@ bool Executor::waitForFinish() {
     }
     if (m_offlineMode || m_reMark) return true;
     if (m_stopRun) return isEnable();
+    DevBaseState state;
     for (;;) {
         if (!isEnable()) break;
-        if (getDevState(m_devState, true) && (m_devState.finished || m_devState.workState < 2)) break;
+        if (getDevState(state, true) && (state.finished || state.workState < 2)) break;
         if (m_stopRun) break;
-        if (!m_devState.valid) break;
+        if (!state.valid) break;
         utils::Thread::sleep(kFinishPollMs);
         if (m_stopRun) break;
     }

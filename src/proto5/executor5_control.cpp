@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <mutex>
 #include <utility>
 
 #include "cmd/packet_writer.h"
@@ -128,6 +129,7 @@ bool Executor5::setBootMode() { return command(m_transfer, op5::kBootAppMode, 0x
 bool Executor5::setAppMode() { return command(m_transfer, op5::kBootAppMode, 0x55, 0xD5); }
 
 bool Executor5::getDevState(DevBaseState& state, bool refresh) {
+    std::unique_lock<std::mutex> lock(m_stateMutex);
     if (isVirtual()) {
         m_devState.valid = true;
         state = m_devState;
@@ -137,9 +139,13 @@ bool Executor5::getDevState(DevBaseState& state, bool refresh) {
         state = m_devState;
         return true;
     }
+    // The transport orders the exchanges; the lock only covers the records.
+    lock.unlock();
     Reply reply;
     auto cmd = makeImmediatePacket(op5::kDevState);
-    if (!exchange(m_transfer, *cmd, reply)) {
+    const bool ok = exchange(m_transfer, *cmd, reply);
+    lock.lock();
+    if (!ok) {
         m_devState.valid = false;
         state = m_devState;
         return false;
@@ -170,16 +176,18 @@ bool Executor5::getDevState(DevBaseState& state, bool refresh) {
 }
 
 bool Executor5::getDevExtState(DevExtState& state, bool refresh) {
+    const bool fetch = refresh && isEnable();
     bool ok = true;
-    if (refresh && isEnable()) {
-        Reply reply;
+    Reply reply;
+    if (fetch) {
         auto cmd = makeImmediatePacket(op5::kDevExtState);
         ok = exchange(m_transfer, *cmd, reply);
-        if (ok) {
-            m_devExtState.laserState = reply.at(2) & 0x0F;
-            m_devExtState.groupB[1] = reply.be32(4);
-            m_devExtState.groupB[3] = reply.be32(8);
-        }
+    }
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    if (fetch && ok) {
+        m_devExtState.laserState = reply.at(2) & 0x0F;
+        m_devExtState.groupB[1] = reply.be32(4);
+        m_devExtState.groupB[3] = reply.be32(8);
     }
     state = m_devExtState;
     return ok;

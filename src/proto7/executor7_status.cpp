@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <mutex>
 
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
@@ -94,6 +95,7 @@ bool Executor7::getDevHeartState(uint16_t& counter, bool& alive) {
 }
 
 bool Executor7::getDevState(DevBaseState& state, bool refresh) {
+    std::unique_lock<std::mutex> lock(m_stateMutex);
     if (isVirtual()) {
         m_devState.valid = true;
         state = m_devState;
@@ -103,9 +105,13 @@ bool Executor7::getDevState(DevBaseState& state, bool refresh) {
         state = m_devState;
         return true;
     }
+    // The transport orders the exchanges; the lock only covers the record.
+    lock.unlock();
     Reply reply;
     auto cmd = makeImmediatePacket(op7::kDevState);
-    if (!exchangeAccepted(m_transfer, *cmd, reply)) {
+    const bool ok = exchangeAccepted(m_transfer, *cmd, reply);
+    lock.lock();
+    if (!ok) {
         m_devState.valid = false;
         state = m_devState;
         return false;
@@ -117,13 +123,15 @@ bool Executor7::getDevState(DevBaseState& state, bool refresh) {
 }
 
 bool Executor7::getDevExtState(DevExtState& state, bool refresh) {
+    const bool fetch = refresh && isEnable();
     bool ok = true;
-    if (refresh && isEnable()) {
-        Reply reply;
+    Reply reply;
+    if (fetch) {
         auto cmd = makeImmediatePacket(op7::kDevExtState);
         ok = exchangeAccepted(m_transfer, *cmd, reply);
-        if (ok) decodeExtState(reply, m_devExtState);
     }
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    if (fetch && ok) decodeExtState(reply, m_devExtState);
     state = m_devExtState;
     return ok;
 }

@@ -18,6 +18,12 @@
 // transport with setTransfer, connect with init, then queue list commands (send*) and run
 // immediate ones (set*, get*). The virtual table below is the public interface; its order is
 // fixed.
+//
+// Threads: call it from one host thread at a time, with one exception. While one thread runs a
+// job (addCmd, the send* and lineto encoders, exeCurCmd and the waits), a second may call
+// setStopMark, setReset, setPauseMark, setResumeMark, isStopRun and getDevState; a stop ends
+// the first thread's waits at their next poll. The transport must serialise the calls of the
+// two (see transfer.h).
 class EXECUTOR_API Executor {
 public:
     // New executor for the protocol (BOARD_PROTOCOL_5 or BOARD_PROTOCOL_7), owned by the caller;
@@ -240,6 +246,9 @@ protected:
     // Held from packing a frame to sending it, so frames from two streaming threads keep their
     // order, and the status record the room waits refresh has one writer at a time.
     std::mutex m_streamMutex;
+    // Held by getDevState and getDevExtState while they refresh the cached records, which a
+    // second thread may do while the room waits of a streaming one refresh them too.
+    std::mutex m_stateMutex;
     Transfer* m_transfer;
     uint32_t m_frameSize;
     uint32_t m_bufferSize;

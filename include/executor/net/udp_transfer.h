@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "executor/transfer/transfer.h"
@@ -67,8 +69,12 @@ bool resolveIPv4(const std::string& host, uint32_t& address);
 // A host whose port is closed (ICMP port unreachable) fails each try at once, so a call without
 // a board behind it ends after the retries without waiting out the timeouts.
 //
-// There is no user port over UDP: readData and writeData return false. Like every transport it
-// is called from one host thread.
+// There is no user port over UDP: readData and writeData return false.
+//
+// Safe for two host threads (a stop from one while another streams): an exchange, the request
+// with all its retries and the wait for its reply, holds one mutex, so one thread never takes
+// the other's reply for a stale one. Opening and closing hold it too; the counters and
+// lastError may be read from any thread.
 class UdpTransfer : public Transfer {
 public:
     static constexpr uint32_t kDefaultTimeoutMs = 200;
@@ -79,7 +85,7 @@ public:
     UdpTransfer(const UdpTransfer&) = delete;
     UdpTransfer& operator=(const UdpTransfer&) = delete;
 
-    bool isOpen() override { return m_socket >= 0; }
+    bool isOpen() override;
     bool openDev() override;
     void closeDev() override;
     bool readData(uint32_t channel, uint8_t* buffer, uint32_t bufferSize, int32_t* length, uint8_t* a, uint8_t* b,
@@ -100,7 +106,7 @@ public:
     uint64_t resends() const { return m_resends; }
     uint64_t staleReplies() const { return m_stale; }
     // Why the last open or exchange failed.
-    const std::string& lastError() const { return m_lastError; }
+    std::string lastError() const;
 
 private:
     enum class Outcome { kAnswered, kRefused, kNoAnswer };
@@ -108,15 +114,18 @@ private:
     bool transact(uint8_t kind, const uint8_t* payload, uint32_t length, uint8_t* reply, uint32_t* replyLen);
     Outcome awaitReply(uint8_t kind, uint32_t sequence, uint8_t* reply, uint32_t* replyLen);
 
-    std::string m_host;
-    uint16_t m_port;
-    uint32_t m_timeoutMs;
-    int m_retries;
+    void closeLocked();
+
+    const std::string m_host;
+    const uint16_t m_port;
+    const uint32_t m_timeoutMs;
+    const int m_retries;
+    mutable std::mutex m_mutex;  // guards everything below but the counters
     int m_socket = -1;
     uint32_t m_sequence;
-    uint64_t m_resends = 0;
-    uint64_t m_stale = 0;
     std::string m_lastError;
+    std::atomic<uint64_t> m_resends{0};
+    std::atomic<uint64_t> m_stale{0};
 };
 
 }  // namespace net

@@ -4,6 +4,8 @@
 
 // A transport in front of another one that passes every call through. Derive from it to watch
 // or alter only the calls of interest (counting frames, logging, progress), leaving the rest.
+// It adds no locking: it is as safe for two threads as the transport behind it and whatever a
+// derived class adds (see SerialisedTransfer).
 class ForwardingTransfer : public Transfer {
 public:
     explicit ForwardingTransfer(Transfer& inner) : m_inner(inner) {}

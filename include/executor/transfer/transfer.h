@@ -5,7 +5,10 @@
 #include "executor/export.h"
 
 // The host's transport to one board. The library calls it, never creates or destroys it.
-// Every call comes from the host thread that calls the executor.
+// Calls come from the host threads that call the executor: usually one, but two when a
+// run-control call (setStopMark, setReset, ...) stops a job from another thread while the
+// first streams it. The transport must serialise its calls then, so that each request gets its
+// own reply. The shipped ones do; wrap one that does not in a SerialisedTransfer.
 class EXECUTOR_API Transfer {
 public:
     virtual ~Transfer();

@@ -1,6 +1,6 @@
 #include "job_link.h"
 
-#include <cstdio>
+#include <string>
 
 #include "proto5/opcodes5.h"
 #include "proto7/opcodes7.h"
@@ -20,6 +20,27 @@ bool isFlashWrite(uint16_t opcode) {
 }
 
 bool isPageWrite(uint16_t opcode) { return opcode == op7::kOfflineWritePage || opcode == op5::kOfflineWritePage; }
+
+// What the user is told a request was, for the few a job sends.
+const char* requestName(uint16_t opcode) {
+    switch (opcode) {
+        case op7::kDevState:
+        case op5::kDevState:
+            return "status request";
+        case op7::kRunState:
+        case op5::kRun:
+        case op5::kReset:
+            return "run control request";
+        case op7::kOfflineWritePage:
+        case op5::kOfflineWritePage:
+            return "flash page write";
+        case op7::kOfflineClearFile:
+        case op5::kOfflineClearFile:
+            return "flash erase";
+        default:
+            return "request";
+    }
+}
 
 }  // namespace
 
@@ -47,20 +68,13 @@ JobLink::Trip JobLink::trip() {
 
 bool JobLink::blocked() { return trip() != Trip::None && !m_released; }
 
-void JobLink::failed(const char* what, uint16_t opcode) {
-    if (m_failures++ != 0) return;
-    char text[64];
-    std::snprintf(text, sizeof(text), "%s 0x%04X", what, opcode);
-    m_firstFailure = text;
-}
-
 bool JobLink::ReadAndWriteCmd(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t* replyLen,
                               bool flag) {
     if (blocked()) return false;
     const uint16_t opcode = opcodeOf(request, requestLen);
     const uint32_t capacity = replyLen != nullptr ? *replyLen : 0;
     if (!ForwardingTransfer::ReadAndWriteCmd(request, requestLen, reply, replyLen, flag)) {
-        failed("no answer to request", opcode);
+        if (m_failures++ == 0) m_firstFailure = std::string("no answer to a ") + requestName(opcode);
         return false;
     }
     if (isFlashWrite(opcode)) {
@@ -79,7 +93,7 @@ bool JobLink::ReadAndWriteCmd(const uint8_t* request, uint32_t requestLen, uint8
 bool JobLink::ReadAndWriteData(const uint8_t* frame, uint32_t frameLen, uint8_t* reply, uint32_t* replyLen, bool flag) {
     if (blocked()) return false;
     if (!ForwardingTransfer::ReadAndWriteData(frame, frameLen, reply, replyLen, flag)) {
-        failed("no answer to frame", 0);
+        if (m_failures++ == 0) m_firstFailure = "no answer to a frame";
         return false;
     }
     progress();

@@ -43,7 +43,6 @@ public:
 
 private:
     bool blocked();
-    void failed(const char* what, uint16_t opcode);
 
     const std::atomic<bool>* m_cancel;
     Clock::duration m_noProgress;

@@ -122,14 +122,24 @@ public:
     Session& operator=(const Session&) = delete;
 
     JobLink& guard() { return m_guard; }
+    // After a stop, the board's counter is read once more for the marks it confirmed.
+    void track(BoardCounter& counter, const PlanIssuer& issuer) {
+        m_counter = &counter;
+        m_issuer = &issuer;
+    }
 
     // Ends the run with an outcome; stops the board first unless it finished or never started.
     RunResult& end(Outcome outcome, std::string detail, bool stopBoard) {
         if (stopBoard) {
             m_guard.release();
-            if (!m_executor.setStopMark())
+            if (!m_executor.setStopMark()) {
                 detail += detail.empty() ? "the board did not take the stop command"
                                          : "; the board did not take the stop command";
+            } else if (m_counter != nullptr) {
+                DevBaseState state;
+                if (m_executor.getDevState(state, true) && m_counter->update(state.markCount))
+                    m_result.marksDone = m_issuer->marksAtCount(std::min(m_counter->total(), m_issuer->counts()));
+            }
         }
         m_result.outcome = outcome;
         m_result.detail = std::move(detail);
@@ -169,6 +179,8 @@ private:
     double m_deadline;    // seconds from the start
     double m_noProgress;  // seconds
     JobLink m_guard;
+    BoardCounter* m_counter = nullptr;
+    const PlanIssuer* m_issuer = nullptr;
 };
 
 const char* checkExecutor(Executor& executor, Outcome& outcome) {
@@ -241,6 +253,7 @@ RunResult runPlan(Executor& executor, Transfer& link, const TarnParam& lens, con
     DevBaseState state;
     if (!executor.getDevState(state, true)) return session.fail("the board did not report its status", false);
     BoardCounter counter(state.markCount);
+    session.track(counter, issuer);
     if (!executor.setStartMark()) return session.fail("the board refused to start", false);
 
     const std::size_t chunk = options.plan.streamEvery == 0 ? plan.steps.size() : options.plan.streamEvery;

@@ -57,6 +57,12 @@ public:
     CliProcess& operator=(const CliProcess&) = delete;
 
     pid_t pid() const { return m_pid; }
+    // Not yet exited; the exit status stays for finish().
+    bool running() const {
+        siginfo_t info{};
+        return m_pid > 0 && waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == 0;
+    }
     // Waits for the end (killing a program that outlives the guard) and collects its output.
     CliRun finish() {
         CliRun run;

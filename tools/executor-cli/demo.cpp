@@ -2,6 +2,7 @@
 #include <memory>
 #include "calib.h"
 #include "cli_options.h"
+#include "interrupt.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +80,7 @@ planner::Job demoJob() {
 }
 
 int runDemo(const MarkOptions& options) {
+    InterruptGuard interrupts;  // Ctrl-C stops the board and says how far it got
     BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7;
     if (!simProtocol(options.board.address, protocol))
         throw CliError(kExitUsage, about(options.board.address, "the demo runs on sim7 or sim5"));

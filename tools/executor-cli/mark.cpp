@@ -165,7 +165,6 @@ int markJob(planner::Job job, const TarnParam& lens, const std::string& title, c
                                          "a trace comes only from a simulated board in process (sim7, sim5); "
                                          "executor-sim writes its own with --trace"));
 
-    InterruptGuard interrupts;
     BoardConnection board(options.board);
     const planner::RunResult result =
         options.offline ? download(board, lens, job, plan, options) : stream(board, lens, job, plan, options);
@@ -200,6 +199,8 @@ int markJob(planner::Job job, const TarnParam& lens, const std::string& title, c
 }
 
 int runMark(const std::string& file, const MarkOptions& options) {
+    // From here on Ctrl-C ends the job the way a stop does, however far it got.
+    InterruptGuard interrupts;
     planner::Job job = loadJob(file, options.toleranceMm);
     const TarnParam lens = makeLens(options.fieldMm, options.calibFile);
     const double fieldMm = lens.galvo.fieldSize;

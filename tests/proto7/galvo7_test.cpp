@@ -118,6 +118,16 @@ TEST(Galvo7, Packets) {
          },
          {mark(0x02A0, 1), point(0x02A0, 22768, 0, 0), point(0x02A0, 22768, 0, 0), point(0x02A0, 65535, 65535, 0x0AAA),
           mark(0x02A0, 2), mark(0x02A1, 1), mark(0x02A1, 2)}},
+        // A last point on the border is inside: it is sent, not taken for a point below the field.
+        {"border point last",
+         [](Executor7& e) {
+             GalvoParam g = lens();
+             g.corrTable1 = {10, -50};
+             g.corrTable2 = {20, -30};
+             e.sendGalvoEquiScaleParam(g);
+         },
+         {mark(0x02A0, 1), point(0x02A0, 33768, 34768, 0), point(0x02A0, 27768, 29768, 0x1333), mark(0x02A0, 2),
+          mark(0x02A1, 1), mark(0x02A1, 2)}},
         {"no tables",
          [](Executor7& e) {
              GalvoParam g = lens();

@@ -59,5 +59,10 @@ private:
 
 // A list packet of totalLen bytes (header included) with its header written.
 std::unique_ptr<KestCmd> makeListPacket(uint16_t opcode, uint16_t totalLen);
+// The same for a catalogue entry: anything with an opcode and a total length.
+template <typename ListOp>
+std::unique_ptr<KestCmd> makeListPacket(const ListOp& op) {
+    return makeListPacket(op.opcode, op.length);
+}
 // An immediate packet; longer than 12 bytes when totalLen says so (bytes 2 and 3 stay parameters).
 std::unique_ptr<KestCmd> makeImmediatePacket(uint16_t opcode, uint16_t totalLen = KestCmd::kImmediateLen);

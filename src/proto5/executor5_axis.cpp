@@ -5,6 +5,7 @@
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
 #include "core/axis_slots.h"
+#include "core/list_queue.h"
 #include "core/log.h"
 #include "proto5/executor5.h"
 #include "proto5/opcodes5.h"
@@ -75,33 +76,33 @@ std::unique_ptr<KestCmd> speedsPacket(uint16_t opcode, const ExtAxisPar* slots, 
 }  // namespace
 
 bool Executor5::sendAxisCounts(const ExtAxisPar* slots, const double* counts, const bool* directions, bool homing) {
-    return addCmd(countsPacket(op5::kAxisCounts, slots, counts, directions, homing).release());
+    return enqueue(*this, countsPacket(op5::kAxisCounts, slots, counts, directions, homing));
 }
 
 bool Executor5::sendAxisSpeeds(const ExtAxisPar* slots, bool homing) {
-    return addCmd(speedsPacket(op5::kAxisSpeeds, slots, homing).release());
+    return enqueue(*this, speedsPacket(op5::kAxisSpeeds, slots, homing));
 }
 
 bool Executor5::sendAxisRampLengths(const ExtAxisPar* slots, bool homing) {
     auto cmd = packet(op5::kAxisRamps);
     if (!homing) PacketWriter(*cmd).be16(2, rampLength(slots[0])).be16(4, rampLength(slots[1]));
-    return addCmd(cmd.release());
+    return enqueue(*this, std::move(cmd));
 }
 
-bool Executor5::sendAxisStart() { return addCmd(packet(op5::kAxisStart).release()); }
+bool Executor5::sendAxisStart() { return enqueue(*this, packet(op5::kAxisStart)); }
 
 bool Executor5::sendAxisCounts2(const ExtAxisPar* slots, const double* counts, const bool* directions, bool homing) {
-    return addCmd(countsPacket(op5::kAxisCounts2, slots, counts, directions, homing).release());
+    return enqueue(*this, countsPacket(op5::kAxisCounts2, slots, counts, directions, homing));
 }
 
 bool Executor5::sendAxisSpeeds2(const ExtAxisPar* slots, bool homing) {
-    return addCmd(speedsPacket(op5::kAxisSpeeds2, slots, homing).release());
+    return enqueue(*this, speedsPacket(op5::kAxisSpeeds2, slots, homing));
 }
 
 bool Executor5::sendAxisPairSelect(bool select) {
     auto cmd = packet(op5::kAxisPairSelect);
     PacketWriter(*cmd).u8(2, select ? 1 : 0);
-    return addCmd(cmd.release());
+    return enqueue(*this, std::move(cmd));
 }
 
 void Executor5::moveAxisPair(bool secondPair, axis_slots::Slots slots, bool homing, unsigned stageSlots) {
@@ -209,8 +210,8 @@ void Executor5::sendMovePulse(AxisID axis, bool homing, bool homeLevel, uint32_t
             .u8(6 + 5 * i, static_cast<uint8_t>(std::min<uint16_t>(rampTime, 255)));
         PacketWriter(*rampsCmd).be16(2 + 2 * i, trunc16((startSpeed + runSpeed) * (rampTime / 1000.0) * 0.5));
     }
-    addCmd(countsCmd.release());
-    addCmd(speedsCmd.release());
-    addCmd(rampsCmd.release());
+    enqueue(*this, std::move(countsCmd));
+    enqueue(*this, std::move(speedsCmd));
+    enqueue(*this, std::move(rampsCmd));
     sendAxisStart();
 }

@@ -4,6 +4,7 @@
 
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "core/log.h"
 #include "executor/platform/logger.h"
 #include "proto5/executor5.h"
@@ -245,9 +246,9 @@ bool Executor5::setSoftTiggerMark() {
     return exchangeAccepted(m_transfer, *cmd, reply);
 }
 
-void Executor5::sendCountOnce() { addCmd(listPacket(op5::kCountOnce).release()); }
+void Executor5::sendCountOnce() { enqueue(*this, listPacket(op5::kCountOnce)); }
 
-void Executor5::sendHardwareBlock(uint32_t /*port*/, bool /*on*/) { addCmd(listPacket(op5::kHardwareBlock).release()); }
+void Executor5::sendHardwareBlock(uint32_t /*port*/, bool /*on*/) { enqueue(*this, listPacket(op5::kHardwareBlock)); }
 
 bool Executor5::setOutPortState(uint32_t port, bool level, uint32_t time) {
     if (time != 0) return false;  // timed outputs exist only as list commands on these boards
@@ -264,8 +265,8 @@ void Executor5::sendOutPortState(uint32_t port, bool level, uint32_t time) {
         .u8(3, time != 0 ? 1 : 0)
         .bit(4, 0, level)
         .be32(5, time * 2000u);
-    addCmd(cmd.release());
-    if (time != 0) addCmd(listPacket(op5::kOutPortPulse).release());
+    enqueue(*this, std::move(cmd));
+    if (time != 0) enqueue(*this, listPacket(op5::kOutPortPulse));
 }
 
 // These boards switch outputs one port at a time, and only the first eight.
@@ -298,12 +299,12 @@ void Executor5::sendMarkInport(uint32_t mask, uint32_t level, uint16_t time, boo
         .be16(4, static_cast<uint16_t>(level))
         .be16(6, time)
         .u8(8, flag ? 1 : 0);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 bool Executor5::sendReMarkStart() {
     if (!m_sysInfo.reMarkSupport) return true;
-    addCmd(listPacket(op5::kMarkInport).release());
+    enqueue(*this, listPacket(op5::kMarkInport));
     exeCurCmd(true);
     m_reMark = true;
     return true;
@@ -311,7 +312,7 @@ bool Executor5::sendReMarkStart() {
 
 bool Executor5::sendReMarkEnd() {
     if (!m_sysInfo.reMarkSupport) return true;
-    addCmd(listPacket(op5::kSramBack).release());
+    enqueue(*this, listPacket(op5::kSramBack));
     exeCurCmd(true);
     m_reMark = false;
     return true;

@@ -4,6 +4,7 @@
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "core/vector_steps.h"
 #include "executor/platform/thread.h"
 #include "proto5/executor5.h"
@@ -27,7 +28,7 @@ uint32_t queueVector(Executor& executor, uint16_t opcode, Point2dConcept<int> p,
         .be16(4, static_cast<uint16_t>(p.x))
         .be16(6, static_cast<uint16_t>(p.y))
         .be16(10, delay);
-    executor.addCmd(cmd.release());
+    enqueue(executor, std::move(cmd));
     return static_cast<uint32_t>(steps) + delay;
 }
 
@@ -95,28 +96,28 @@ void Executor5::sendLenPara(const TarnParam& lens, bool redOn, MarkType markType
 
     auto laser = packet(op5::kLenPara);
     PacketWriter(*laser).u8(2, laserCode(lens.laser.laserType)).u8(3, mode).u8(4, flags).be16(6, lensWord(lens.laser));
-    addCmd(laser.release());
+    enqueue(*this, std::move(laser));
 
     auto range = packet(op5::kLenRange);
     const uint16_t resolution = static_cast<uint16_t>(galvo.resolution);
     PacketWriter(*range).be16(6, resolution).be16(8, resolution);
-    addCmd(range.release());
+    enqueue(*this, std::move(range));
 }
 
 void Executor5::sendLightOnDelay(const PenParam& pen) {
     auto cmd = packet(op5::kLightOnDelay);
     PacketWriter(*cmd).be16(2, pen.lightDelayB).be16(4, pen.lightDelayA);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendMOSignal(bool on, uint16_t /*value*/) {
-    addCmd(packet(on ? op5::kMOSignalOn : op5::kMOSignalOff).release());
+    enqueue(*this, packet(on ? op5::kMOSignalOn : op5::kMOSignalOff));
 }
 
 void Executor5::sendDASignal(uint16_t level, bool /*first*/, bool /*second*/) {
     auto cmd = packet(op5::kDASignal);
     PacketWriter(*cmd).be16(2, counts::count16(level * 40.95));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendFiberPower(LaserType type, double frequency, double pulseWidth, uint16_t power, uint16_t word) {
@@ -128,7 +129,7 @@ void Executor5::sendFiberPower(LaserType type, double frequency, double pulseWid
 
     auto cmd = packet(op5::kFiberPower);
     PacketWriter(*cmd).be16(5, period).be16(7, width).u8(9, powerByte).be16(10, word);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendMOPALaser(LaserType type, uint16_t value) {
@@ -136,7 +137,7 @@ void Executor5::sendMOPALaser(LaserType type, uint16_t value) {
     m_mopaState = value;
     auto cmd = packet(op5::kMOPALaser);
     PacketWriter(*cmd).be16(2, 0xA501).be16(4, value);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendSpiPower(uint16_t a, uint16_t b, uint8_t c, uint8_t d, bool e) {
@@ -147,13 +148,13 @@ void Executor5::sendSpiPower(uint16_t a, uint16_t b, uint8_t c, uint8_t d, bool 
         .u8(6, c)
         .u8(7, d)
         .u8(9, e ? 1 : 0);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendPortPara(const IOParam& io) {
     auto cmd = packet(op5::kPortPara);
     PacketWriter(*cmd).u8(7, io.portSetting);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendCO2PreionFPS(const LaserParam& laser, float frequency) {
@@ -168,7 +169,7 @@ void Executor5::sendCO2PreionFPS(const LaserParam& laser, float frequency) {
             .be16(8, dutyCount(period, laser.dutyA))
             .be16(10, dutyCount(period, laser.dutyB));
     }
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendPreionFPS(const LaserParam& laser) {
@@ -179,7 +180,7 @@ void Executor5::sendPreionFPS(const LaserParam& laser) {
     const uint16_t value = type1 ? laser.fpsValue1 : laser.fpsValue4;
     auto cmd = packet(op5::kPreionFPS);
     PacketWriter(*cmd).u8(2, option != 0 ? 3 : 7).be16(3, value);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendRedSignal(bool /*on*/) {}

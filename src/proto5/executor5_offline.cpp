@@ -3,6 +3,7 @@
 
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "proto5/executor5.h"
 #include "proto5/opcodes5.h"
 
@@ -36,8 +37,10 @@ bool Executor5::getOfflineRamSize(uint32_t& size) {
 }
 
 void Executor5::modifyOfflineAddr(KestCmd* cmd, std::vector<uint32_t> addrs) {
-    if (cmd == nullptr || addrs.size() != kDocEntries || cmd->m_cmd < 0x0260 || cmd->m_cmd > 0x0263) return;
-    const size_t k = cmd->m_cmd - 0x0260u;
+    if (cmd == nullptr || addrs.size() != kDocEntries || cmd->m_cmd < op5::kOfflineParam ||
+        cmd->m_cmd > op5::kOfflineParamLast)
+        return;
+    const auto k = static_cast<size_t>(cmd->m_cmd - op5::kOfflineParam);
     PacketWriter(*cmd).be24(3, addrs[2 * k] >> 1).be24(7, addrs[2 * k + 1] >> 1);
 }
 
@@ -70,7 +73,7 @@ void Executor5::sendOfflineParam(std::vector<OfflineParam> params) {
             .be24(3, table[2 * k].m_addr / 2)
             .u8(6, static_cast<uint8_t>(table[2 * k + 1].m_value))
             .be24(7, table[2 * k + 1].m_addr / 2);
-        addCmd(cmd.release());
+        enqueue(*this, std::move(cmd));
     }
     getOfflineCmdSize(m_offlineBlock);
 }
@@ -78,11 +81,11 @@ void Executor5::sendOfflineParam(std::vector<OfflineParam> params) {
 void Executor5::sendOfflineBlock(uint16_t block, uint32_t value, bool flag) {
     auto cmd = listPacket(op5::kOfflineBlock);
     PacketWriter(*cmd).be16(2, block).u8(4, static_cast<uint8_t>(value)).bit(5, 0, flag);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor5::sendSramBack() {
     auto cmd = listPacket(op5::kSramBack);
     PacketWriter(*cmd).be24(3, m_offlineBlock / 2);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }

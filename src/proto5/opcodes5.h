@@ -32,6 +32,7 @@ constexpr uint16_t kMoveToRel = 0x0242;  // also the delay
 constexpr uint16_t kLineToAbs = 0x0243;
 constexpr uint16_t kLineToRel = 0x0244;
 constexpr uint16_t kOfflineParam = 0x0260;  // 0x0260 to 0x0263
+constexpr uint16_t kOfflineParamLast = 0x0263;
 constexpr uint16_t kMOSignalOff = 0x0280;
 constexpr uint16_t kMOSignalOn = 0x0281;
 constexpr uint16_t kSpiPower = 0x02A0;

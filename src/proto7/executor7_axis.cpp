@@ -3,6 +3,7 @@
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
 #include "core/axis_slots.h"
+#include "core/list_queue.h"
 #include "core/log.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
@@ -90,7 +91,7 @@ bool Executor7::sendAxis_03A0(const ExtAxisPar* slots, const double* counts, con
         }
     }
 
-    auto cmd = makeListPacket(op7::kAxisMove.opcode, op7::kAxisMove.length);
+    auto cmd = makeListPacket(op7::kAxisMove);
     PacketWriter w(*cmd);
     for (int i = 0; i < axis_slots::kSlots; ++i) {
         const ExtAxisPar& axis = slots[i];
@@ -111,13 +112,13 @@ bool Executor7::sendAxis_03A0(const ExtAxisPar* slots, const double* counts, con
             .u8(speeds + 4, p.rampByte);
         w.be16(24 + 2 * i, axis_slots::cap16(rampLength));
     }
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
     return true;
 }
 
 void Executor7::sendMovePulse(AxisID axis, bool homing, bool homeLevel, uint32_t pulses, bool direction,
                               float startSpeed, float runSpeed, uint16_t rampTime) {
-    auto cmd = makeListPacket(op7::kAxisMove.opcode, op7::kAxisMove.length);
+    auto cmd = makeListPacket(op7::kAxisMove);
     if (axis == AXIS_ID_0 || axis == AXIS_ID_1) {
         const int i = axis;
         const int speeds = i == 0 ? 14 : 19;
@@ -132,12 +133,12 @@ void Executor7::sendMovePulse(AxisID axis, bool homing, bool homeLevel, uint32_t
             .u8(speeds + 4, static_cast<uint8_t>(rampTime > 255 ? 255 : rampTime))
             .be16(24 + 2 * i, static_cast<uint16_t>(counts::truncInt32(rampLength)));
     }
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendAxis_03B1(int axis, uint32_t valueA, bool flagA, bool useX, bool flagB,
                               Point2dConcept<int> devPoint, uint32_t valueB) {
-    auto cmd = makeListPacket(op7::kAxis03B1.opcode, op7::kAxis03B1.length);
+    auto cmd = makeListPacket(op7::kAxis03B1);
     PacketWriter(*cmd)
         .be24(4, valueB)
         .be24(9, static_cast<uint32_t>(useX ? devPoint.x : devPoint.y))
@@ -146,5 +147,5 @@ void Executor7::sendAxis_03B1(int axis, uint32_t valueA, bool flagA, bool useX, 
         .bit(12, 7, flagB)
         .u8(13, static_cast<uint8_t>(axis * 16 + (flagA ? 1 : 0)))
         .be32(14, valueA);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }

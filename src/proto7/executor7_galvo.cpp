@@ -3,6 +3,7 @@
 
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
+#include "core/list_queue.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
@@ -99,7 +100,7 @@ std::unique_ptr<KestCmd> equiPacket(uint16_t opcode, uint8_t marker) {
 }
 
 void sendPair(Executor& e, const Table& a, const Table& b, uint16_t opcode, const GalvoParam& galvo) {
-    e.addCmd(equiPacket(opcode, 1).release());
+    enqueue(e, equiPacket(opcode, 1));
     for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
         auto cmd = equiPacket(opcode, 0);
         PacketWriter w(*cmd);
@@ -109,9 +110,9 @@ void sendPair(Executor& e, const Table& a, const Table& b, uint16_t opcode, cons
             const float slope = static_cast<float>((a[i] - a[i - 1]) / (b[i] - b[i - 1]));
             w.be16(12, fixedWord(slope * kSlopeOne));
         }
-        e.addCmd(cmd.release());
+        enqueue(e, std::move(cmd));
     }
-    e.addCmd(equiPacket(opcode, 2).release());
+    enqueue(e, equiPacket(opcode, 2));
 }
 
 }  // namespace
@@ -127,7 +128,7 @@ void Executor7::sendGalvoBoxParam(GalvoParam galvo) {
     const float q = static_cast<float>(c[6]) / 100.0f;
     const float p = static_cast<float>(c[7]) / 100.0f;
 
-    auto cmd = makeListPacket(op7::kGalvoBoxParam.opcode, op7::kGalvoBoxParam.length);
+    auto cmd = makeListPacket(op7::kGalvoBoxParam);
     PacketWriter(*cmd)
         .be16(4, correctionWord(c[4]))
         .be16(6, correctionWord(c[5]))
@@ -137,7 +138,7 @@ void Executor7::sendGalvoBoxParam(GalvoParam galvo) {
         .be16(14, fixedWord(sx * (n * ky * q + e * p) * kOne))
         .be16(16, fixedWord(sy * (n * kx * p + e * q) * kOne))
         .be16(18, fixedWord(sy * (e * ky * q + n * p) * kOne));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendGalvoEquiScaleParam(GalvoParam galvo) {

@@ -4,6 +4,7 @@
 
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
+#include "core/list_queue.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
@@ -41,7 +42,7 @@ uint32_t dutyCount(uint32_t period, float dutyPercent) {
 }
 
 void queuePwm(Executor& executor, const op7::ListOp& op, const PwmFields& f, bool flag) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter(*cmd)
         .bit(4, 0, f.enable)
         .bit(4, 2, f.option)
@@ -50,31 +51,31 @@ void queuePwm(Executor& executor, const op7::ListOp& op, const PwmFields& f, boo
         .be32(10, f.dutyA)
         .be32(14, f.pulse)
         .be32(22, f.dutyB);
-    executor.addCmd(cmd.release());
+    enqueue(executor, std::move(cmd));
 }
 
 void queueDa(Executor& executor, const op7::ListOp& op, uint16_t level, bool first, bool second) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter(*cmd)
         .be16(6, counts::count16(level * kLevelPerPercent))
         .bit(10, 0, level != 0)
         .bit(10, 1, first)
         .bit(10, 2, second);
-    executor.addCmd(cmd.release());
+    enqueue(executor, std::move(cmd));
 }
 
 // DA and power SISD sets share one layout.
 template <typename Para>
 void queueSisd16(Executor& executor, const op7::ListOp& op, const Para& para) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter(*cmd).be16(4, para.value1).be16(6, para.value2).be16(8, para.value3).bit(10, 0, para.flag);
-    executor.addCmd(cmd.release());
+    enqueue(executor, std::move(cmd));
 }
 
 void queueSisd32(Executor& executor, const op7::ListOp& op, const PWMSISDPara& para) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter(*cmd).be32(4, para.value1).be32(8, para.value2).be32(12, para.value3).bit(16, 0, para.flag);
-    executor.addCmd(cmd.release());
+    enqueue(executor, std::move(cmd));
 }
 
 }  // namespace
@@ -126,11 +127,11 @@ void Executor7::sendDA2Signal(uint16_t level, bool first, bool second) {
 void Executor7::sendPRRSignal(LaserType type, float frequency, double factor) {
     if (!isFiber(type)) return;
     const uint32_t count = counts::count32(kClockPerKHz / frequency * factor);
-    auto cmd = makeListPacket(op7::kPRRSignal.opcode, op7::kPRRSignal.length);
+    auto cmd = makeListPacket(op7::kPRRSignal);
     PacketWriter(*cmd)
         .be16(4, static_cast<uint16_t>(std::min<uint32_t>(count, 0xFFFFu)))
         .be24(6, std::min<uint32_t>(count, 0xFFFFFFu));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendFiberPower(LaserType type, double /*frequency*/, double /*pulseWidth*/, uint16_t power,
@@ -139,35 +140,35 @@ void Executor7::sendFiberPower(LaserType type, double /*frequency*/, double /*pu
     // Full scale is 65535, in 32-bit signed arithmetic: the product wraps above 32768 %.
     const auto scaled = static_cast<int32_t>(static_cast<uint32_t>(power) * 65535u);
     const auto powerWord = static_cast<uint16_t>(scaled / 100);
-    auto cmd = makeListPacket(op7::kFiberPower.opcode, op7::kFiberPower.length);
+    auto cmd = makeListPacket(op7::kFiberPower);
     PacketWriter(*cmd).be16(4, powerWord).u8(6, 1).be16(8, word);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendMOPALaser(LaserType type, uint16_t value) {
     // The selection is sticky on the board: repeating it only costs list space.
     if (type != LASER_TYPE_3 || value == m_mopaState) return;
     m_mopaState = value;
-    auto cmd = makeListPacket(op7::kMOPALaser.opcode, op7::kMOPALaser.length);
+    auto cmd = makeListPacket(op7::kMOPALaser);
     PacketWriter(*cmd).be16(4, 0xA501).be16(6, value);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendMOSignal(bool on, uint16_t value) {
-    auto cmd = makeListPacket(op7::kMOSignal.opcode, op7::kMOSignal.length);
+    auto cmd = makeListPacket(op7::kMOSignal);
     PacketWriter(*cmd).u8(4, on ? 1 : 0).be16(6, value);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendAPSignal(bool on) {
-    auto cmd = makeListPacket(op7::kAPSignal.opcode, op7::kAPSignal.length);
+    auto cmd = makeListPacket(op7::kAPSignal);
     PacketWriter(*cmd).u8(4, on ? 1 : 0);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendPreionFPS(const LaserParam& laser) {
     // Always queued, so that a zero payload switches off whatever an earlier lens enabled.
-    auto cmd = makeListPacket(op7::kPreionFPS.opcode, op7::kPreionFPS.length);
+    auto cmd = makeListPacket(op7::kPreionFPS);
     PacketWriter w(*cmd);
     const LaserType type = laser.laserType;
     if (type == LASER_TYPE_0 && laser.preionEnable != 0) {
@@ -182,13 +183,13 @@ void Executor7::sendPreionFPS(const LaserParam& laser) {
                 .be16(10, one ? laser.fpsValue1 : laser.fpsValue4);
         }
     }
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendLaserEffectTime(uint16_t time) {
-    auto cmd = makeListPacket(op7::kLaserEffectTime.opcode, op7::kLaserEffectTime.length);
+    auto cmd = makeListPacket(op7::kLaserEffectTime);
     PacketWriter(*cmd).be16(4, time);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendDA1SISD(DASISDPara para) { queueSisd16(*this, op7::kDA1SISD, para); }

@@ -4,6 +4,7 @@
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
@@ -51,28 +52,28 @@ AxisState stateOf(int32_t axisNo, uint8_t status, bool readPosition, uint32_t ra
 // Four targets and their flags; the return-to-zero form adds the four mode bits.
 template <typename Param>
 void queueLinkage(Executor& e, const op7::ListOp& op, const Param (&axes)[4]) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter w(*cmd);
     for (int i = 0; i < 4; ++i) {
         const uint8_t bit = static_cast<uint8_t>(i);
         w.be32(4 + 4 * i, static_cast<uint32_t>(axes[i].target)).bit(20, bit, axes[i].flag);
         if constexpr (std::is_same<Param, AxisMoveZeroParam>::value) w.bit(21, bit, axes[i].mode == 1);
     }
-    e.addCmd(cmd.release());
+    enqueue(e, std::move(cmd));
 }
 
 }  // namespace
 
 void Executor7::sendMotionAxisSetPar(const AxisSetting& axis) {
     const double ratio = ratioOf(axis);
-    auto cmd = makeListPacket(op7::kMotionAxisSetPar.opcode, op7::kMotionAxisSetPar.length);
+    auto cmd = makeListPacket(op7::kMotionAxisSetPar);
     PacketWriter(*cmd)
         .u8(4, axisBit(axis.axisNo))
         .u8(5, axis.modeFlag == 1 ? 1 : 0)
         .be24(10, units(axis.motionValue2 * ratio))
         .be24(13, units(axis.motionValue1 * ratio))
         .be24(16, units(axis.motionValue3 * ratio));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 namespace {
@@ -82,7 +83,7 @@ void queueMotionMove(Executor& e, const op7::ListOp& op, const AxisSetting& axis
     int64_t v = reverse ? -static_cast<int64_t>(count) : count;
     if (axis.dirInvert != 0) v = -v;
     const uint8_t direction = v < -0.000001 ? 0x80 : 0x00;
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter(*cmd)
         .u8(4, static_cast<uint8_t>(axisBit(axis.axisNo) | direction))
         .be24(5, static_cast<uint32_t>(v < 0 ? -v : v))
@@ -90,7 +91,7 @@ void queueMotionMove(Executor& e, const op7::ListOp& op, const AxisSetting& axis
         .be24(11, b)
         .be24(14, d)  // d before c, as the board reads them
         .be24(17, c);
-    e.addCmd(cmd.release());
+    enqueue(e, std::move(cmd));
 }
 
 }  // namespace
@@ -106,21 +107,21 @@ void Executor7::sendMotionAxisAloneMove(const AxisSetting& axis, int32_t count, 
 }
 
 void Executor7::sendMotionAxisRcvFlag(bool flag) {
-    auto cmd = makeListPacket(op7::kMotionAxisRcvFlag.opcode, op7::kMotionAxisRcvFlag.length);
+    auto cmd = makeListPacket(op7::kMotionAxisRcvFlag);
     PacketWriter(*cmd).bit(4, 0, flag);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendMotionAxisJoinEnergy(uint32_t e1, uint32_t e2, uint32_t e3, uint8_t e4, uint32_t e5) {
-    auto cmd = makeListPacket(op7::kMotionAxisJoinEnergy.opcode, op7::kMotionAxisJoinEnergy.length);
+    auto cmd = makeListPacket(op7::kMotionAxisJoinEnergy);
     PacketWriter(*cmd).be24(4, e1).be24(7, e2).be24(10, e3).u8(13, e4).be24(14, e5);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendMotionAxisRunFlag(bool r1, bool r2, uint8_t r3) {
-    auto cmd = makeListPacket(op7::kMotionAxisRunFlag.opcode, op7::kMotionAxisRunFlag.length);
+    auto cmd = makeListPacket(op7::kMotionAxisRunFlag);
     PacketWriter(*cmd).u8(4, static_cast<uint8_t>((r1 ? 1 : 0) | (r2 ? 2 : 0) | ((r3 & 31) << 2)));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendAxisLinkageXYZR(AxisMoveParam x, AxisMoveParam y, AxisMoveParam z, AxisMoveParam r) {
@@ -142,7 +143,7 @@ void Executor7::sendAxisLinkageABCDToZero(AxisMoveZeroParam a, AxisMoveZeroParam
 }
 
 void Executor7::sendAxisLinkageParam(AxisLinkageParam para) {
-    auto cmd = makeListPacket(op7::kAxisLinkageParam.opcode, op7::kAxisLinkageParam.length);
+    auto cmd = makeListPacket(op7::kAxisLinkageParam);
     PacketWriter(*cmd)
         .be32(4, units(para.time / kClockPeriodNs))
         .bit(8, 0, para.option1)
@@ -150,19 +151,19 @@ void Executor7::sendAxisLinkageParam(AxisLinkageParam para) {
         .bit(8, 2, para.option3)
         .be16(10, para.value1)
         .be16(12, para.value2);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendAxisLinkageToZeroTime(uint32_t time) {
-    auto cmd = makeListPacket(op7::kAxisLinkageToZeroTime.opcode, op7::kAxisLinkageToZeroTime.length);
+    auto cmd = makeListPacket(op7::kAxisLinkageToZeroTime);
     PacketWriter(*cmd).be32(4, units(time / kClockPeriodNs));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendEnableAxis(AxisEnableParam para) {
-    auto cmd = makeListPacket(op7::kEnableAxis.opcode, op7::kEnableAxis.length);
+    auto cmd = makeListPacket(op7::kEnableAxis);
     PacketWriter(*cmd).u8(4, bitsOf(para.first)).u8(6, bitsOf(para.second));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 namespace {

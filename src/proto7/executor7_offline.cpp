@@ -3,6 +3,7 @@
 
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
@@ -15,17 +16,19 @@ constexpr uint8_t kEraseSector = 0x20;
 // Room the board needs before a flash page may follow the list.
 constexpr uint32_t kPageCacheBytes = 0x10000;
 
-bool isDocumentPacket(const KestCmd& cmd) { return cmd.m_cmd >= 0x0260 && cmd.m_cmd <= 0x0263; }
+bool isDocumentPacket(const KestCmd& cmd) {
+    return cmd.m_cmd >= op7::kOfflineParam.opcode && cmd.m_cmd <= op7::kOfflineParamLast;
+}
 
 void queuePlain(Executor& e, const op7::ListOp& op, std::initializer_list<uint32_t> leWords) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter w(*cmd);
     int offset = 4;
     for (uint32_t word : leWords) {
         w.le32(offset, word);
         offset += 4;
     }
-    e.addCmd(cmd.release());
+    enqueue(e, std::move(cmd));
 }
 
 }  // namespace
@@ -45,7 +48,7 @@ bool Executor7::getOfflineRamSize(uint32_t& size) {
 
 void Executor7::modifyOfflineAddr(KestCmd* cmd, std::vector<uint32_t> addrs) {
     if (cmd == nullptr || addrs.size() != kDocEntries || !isDocumentPacket(*cmd)) return;
-    const size_t k = cmd->m_cmd - 0x0260u;
+    const auto k = static_cast<size_t>(cmd->m_cmd - op7::kOfflineParam.opcode);
     // Byte positions in the image become 16-bit word addresses.
     PacketWriter(*cmd).be32(8, addrs[2 * k] >> 1).be32(16, addrs[2 * k + 1] >> 1);
 }
@@ -80,15 +83,15 @@ void Executor7::sendOfflineParam(std::vector<OfflineParam> params) {
             .be32(8, table[2 * k].m_addr / 2)
             .le32(12, table[2 * k + 1].m_value)
             .be32(16, table[2 * k + 1].m_addr / 2);
-        addCmd(cmd.release());
+        enqueue(*this, std::move(cmd));
     }
     getOfflineCmdSize(m_offlineBlock);
 }
 
 void Executor7::sendOfflineBlock(uint16_t block, uint32_t value, bool flag) {
-    auto cmd = makeListPacket(op7::kOfflineBlock.opcode, op7::kOfflineBlock.length);
+    auto cmd = makeListPacket(op7::kOfflineBlock);
     PacketWriter(*cmd).le32(4, value).be16(8, block).bit(10, 0, flag);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendOfflineStopIo(uint32_t io1, uint32_t io2) { queuePlain(*this, op7::kOfflineStopIo, {io1, io2}); }
@@ -98,7 +101,7 @@ void Executor7::sendOfflineWarnIo(uint32_t io1, uint32_t io2, uint32_t io3, uint
 }
 
 void Executor7::sendSramBack() {
-    auto cmd = makeListPacket(op7::kSramBack.opcode, op7::kSramBack.length);
+    auto cmd = makeListPacket(op7::kSramBack);
     PacketWriter(*cmd).be32(4, m_offlineBlock / 2);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }

@@ -5,6 +5,7 @@
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
@@ -24,9 +25,9 @@ uint32_t swapHalves(uint32_t v) { return ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 
 
 // Mask and value words, least significant byte first.
 void queuePortWords(Executor& executor, const op7::ListOp& op, uint32_t mask, uint32_t value) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter(*cmd).le32(4, mask).le32(8, value);
-    executor.addCmd(cmd.release());
+    enqueue(executor, std::move(cmd));
 }
 
 // Bytes 4 to 15 of the output-parameter command, the same in its immediate and list forms.
@@ -56,9 +57,9 @@ GpoPar pulse(uint32_t port, bool level, uint32_t time) {
 }  // namespace
 
 void Executor7::sendMarkInport(uint32_t mask, uint32_t level, uint16_t time, bool flag) {
-    auto cmd = makeListPacket(op7::kMarkInport.opcode, op7::kMarkInport.length);
+    auto cmd = makeListPacket(op7::kMarkInport);
     PacketWriter(*cmd).le32(4, mask).le32(8, level).be16(12, time).u8(14, flag ? 1 : 0);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 bool Executor7::setGpoPar(GpoPar par) {
@@ -69,9 +70,9 @@ bool Executor7::setGpoPar(GpoPar par) {
 }
 
 void Executor7::sendGpoPar(GpoPar par) {
-    auto cmd = makeListPacket(op7::kGpoPar.opcode, op7::kGpoPar.length);
+    auto cmd = makeListPacket(op7::kGpoPar);
     writeGpoPayload(*cmd, par, m_distScale);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 bool Executor7::setOutPortStateAll(uint32_t mask, uint32_t value) {

@@ -1,5 +1,6 @@
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
@@ -70,4 +71,4 @@ bool Executor7::setBootMode() { return runCommand(m_transfer, op7::kBootMode); }
 
 bool Executor7::setAppMode() { return runCommand(m_transfer, op7::kAppMode); }
 
-void Executor7::sendCountOnce() { addCmd(makeListPacket(op7::kCountOnce.opcode, op7::kCountOnce.length).release()); }
+void Executor7::sendCountOnce() { enqueue(*this, makeListPacket(op7::kCountOnce)); }

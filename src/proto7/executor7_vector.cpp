@@ -5,6 +5,7 @@
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/list_queue.h"
 #include "core/vector_steps.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
@@ -13,13 +14,13 @@ namespace {
 
 // Vector packet: step count, delay count, then x and y as 24-bit fields.
 uint32_t queueVector(Executor& executor, const op7::ListOp& op, Point2dConcept<int> p, uint16_t steps, uint16_t delay) {
-    auto cmd = makeListPacket(op.opcode, op.length);
+    auto cmd = makeListPacket(op);
     PacketWriter(*cmd)
         .be16(4, steps)
         .be16(6, delay)
         .be24(8, static_cast<uint32_t>(p.x))
         .be24(11, static_cast<uint32_t>(p.y));
-    executor.addCmd(cmd.release());
+    enqueue(executor, std::move(cmd));
     return static_cast<uint32_t>(steps) + delay;
 }
 
@@ -43,9 +44,9 @@ uint32_t Executor7::sendLineToRel(Point2dConcept<int> offset, uint16_t steps, ui
 
 void Executor7::sendDelayTime(uint32_t ticks) {
     if (ticks == 0) return;
-    auto cmd = makeListPacket(op7::kDelayTime.opcode, op7::kDelayTime.length);
+    auto cmd = makeListPacket(op7::kDelayTime);
     PacketWriter(*cmd).be32(4, ticks * 2u);  // the board counts half ticks
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendLenPara(const TarnParam& lens, bool /*redOn*/, MarkType markType) {
@@ -65,26 +66,26 @@ void Executor7::sendLenPara(const TarnParam& lens, bool /*redOn*/, MarkType mark
     }
     const uint8_t exchange = galvo.use9Point ? (galvo.calPar.exchangeXY != 0 ? 1 : 0) : (galvo.exchangeXY ? 1 : 0);
 
-    auto cmd = makeListPacket(op7::kLenPara.opcode, op7::kLenPara.length);
+    auto cmd = makeListPacket(op7::kLenPara);
     PacketWriter(*cmd)
         .be16(4, static_cast<uint16_t>(rangeX))
         .be16(6, static_cast<uint16_t>(rangeY))
         .u8(8, exchange)
         .u8(10, static_cast<uint8_t>(static_cast<uint32_t>(rangeX) >> 16))
         .u8(11, static_cast<uint8_t>(static_cast<uint32_t>(rangeY) >> 16));
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendLightOnDelay(const PenParam& pen) {
-    auto cmd = makeListPacket(op7::kLightOnDelay.opcode, op7::kLightOnDelay.length);
+    auto cmd = makeListPacket(op7::kLightOnDelay);
     PacketWriter(*cmd).be16(4, pen.lightDelayB).be16(6, pen.lightDelayA);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 void Executor7::sendRedSignal(bool on) {
-    auto cmd = makeListPacket(op7::kRedSignal.opcode, op7::kRedSignal.length);
+    auto cmd = makeListPacket(op7::kRedSignal);
     PacketWriter(*cmd).u8(4, on ? 1 : 0);
-    addCmd(cmd.release());
+    enqueue(*this, std::move(cmd));
 }
 
 bool Executor7::setRedSignal(bool on) {

@@ -50,6 +50,7 @@ constexpr ListOp kPWM1SISD{0x0252, 18};
 constexpr ListOp kPWM2SISD{0x0253, 18};
 constexpr ListOp kPowerSISD{0x0254, 12};
 constexpr ListOp kOfflineParam{0x0260, 20};  // 0x0260 to 0x0263
+constexpr uint16_t kOfflineParamLast = 0x0263;
 constexpr ListOp kMarkInport{0x0290, 16};
 constexpr ListOp kOfflineBlock{0x0291, 12};
 constexpr ListOp kSramBack{0x0292, 8};

@@ -1,18 +1,49 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "proto7/rows7.h"
 #include "support/axes.h"
-#include "support/harness.h"
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
-TEST(Axis7, PulseMoveLayoutWithAnUnusedSecondSlot) {
-    Running7 h;
-    EXPECT_TRUE(h.e7().sendAxisMovePulse(axis(0), 5, true));
-    EXPECT_THAT(h.flushPackets(),
-                ElementsAre(ElementsAre(0x03, 0xA0, 28, 0, 0x01, 0x00, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10,
-                                        62, 0, 0, 0, 0, 0, 0x01, 0x77, 0, 0)));  // length (2+10)*0.0625*0.5*1000
+TEST(Axis7, Packets) {
+    expectList({
+        // Slot 1 unused; ramp length (2 + 10) * 0.0625 * 0.5 * 1000 = 375.
+        {"pulse move",
+         [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(axis(0), 5, true)); },
+         {pkt(0x03A0, {28, 0, 0x01, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10, 62, 0, 0, 0, 0, 0, 0x01, 0x77},
+              28)}},
+        // Count 3 * 4 units * 1000; direction from the home direction; ramp (4 - 1) / 12 s = 250 ms.
+        {"homing",
+         [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(homingAxis(1), 99, false)); },
+         {pkt(0x03A0, {28, 0, 0x0A, 0x02, 0,    0,    0,    0,    0,   0, 0x2E, 0xE0, 0,
+                       0,  0, 0,    0,    0x03, 0xE8, 0x0F, 0xA0, 250, 0, 0,    0x02, 0x71},
+              28)}},
+        {"array form fills both slots",
+         [](Executor7& e) {
+             EXPECT_TRUE(e.sendAxisMovePulse(arrayOf({axis(1), axis(0)}), {7, 0}, {true, false}));
+         },
+         {pkt(0x03A0, {28,   0,    0x02, 0,  0,    0,    0,    1,    0,  0,    0,    7,    0x07,
+                       0xD0, 0x27, 0x10, 62, 0x07, 0xD0, 0x27, 0x10, 62, 0x01, 0x77, 0x01, 0x77},
+              28)}},
+        // Ramp length (100.7 + 2000.2) * 0.3 * 0.5 = 315.1 -> 315; (10 + 20) * 0.1 * 0.5 = 1.5 -> 1.
+        {"direct pulse moves",
+         [](Executor7& e) {
+             e.sendMovePulse(AXIS_ID_0, true, true, 1000, true, 100.7f, 2000.2f, 300);
+             e.sendMovePulse(AXIS_ID_1, false, false, 70000, true, 10, 20, 100);
+             e.sendMovePulse(2, true, true, 5, true, 1, 2, 3);
+         },
+         {pkt(0x03A0,
+              {28, 0, 0x05, 0x01, 0, 0, 0x03, 0xE8, 0, 0, 0, 0, 0, 100, 0x07, 0xD0, 255, 0, 0, 0, 0, 0, 0x01, 0x3B},
+              28),
+          pkt(0x03A0,
+              {28, 0, 0x02, 0x00, 0, 0, 0, 0, 0, 0x01, 0x11, 0x70, 0, 0, 0, 0, 0, 0, 10, 0, 20, 100, 0, 0, 0, 1}, 28),
+          pkt(0x03A0, {28}, 28)}},
+        {"axis to galvo coordinate",
+         [](Executor7& e) {
+             e.sendAxis_03B1(1, 0x01020304, true, false, true, Point2dConcept<int>(0x111111, 0x1222222), 0x00ABCDEF);
+             e.sendAxis_03B1(0, 0, false, true, false, Point2dConcept<int>(-1, 0), 0);
+         },
+         {pkt(0x03B1, {18, 0, 0xAB, 0xCD, 0xEF, 0, 0, 0x22, 0x22, 0x22, 0x85, 0x11, 0x01, 0x02, 0x03, 0x04}, 18),
+          pkt(0x03B1, {18, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x04}, 18)}},
+    });
 }
 
 TEST(Axis7, CountsAndDirections) {
@@ -20,8 +51,7 @@ TEST(Axis7, CountsAndDirections) {
         int32_t slot;
         int count;
         bool direction;
-        uint8_t invert;
-        uint8_t scale;
+        uint8_t invert, scale;
         uint32_t sent;
         uint8_t dirBits;
     };
@@ -49,14 +79,13 @@ TEST(Axis7, SpeedProfileLimits) {
     struct Case {
         const char* name;
         float start, run, max;
-        uint16_t loField, hiField;
-        uint8_t ramp;
+        Bytes fields;  // from byte 14: start and run pulses per second, ramp
     };
     const Case cases[] = {
-        {"run below start is raised", 10, 2, 100, 10000, 10000, 0},
-        {"run above max is lowered below start", 50, 200, 20, 50000, 20000, 0},
-        {"ramp of 0.3 s caps at 255", 0, 38.4f, 100, 0, 38400, 255},
-        {"pulses per second cap at 65535", 1, 100, 100, 1000, 65535, 255},
+        {"run below start is raised", 10, 2, 100, {0x27, 0x10, 0x27, 0x10, 0}},
+        {"run above max is lowered below start", 50, 200, 20, {0xC3, 0x50, 0x4E, 0x20}},
+        {"ramp of 0.3 s caps at 255", 0, 38.4f, 100, {0, 0, 0x96, 0x00, 255}},
+        {"pulses per second cap at 65535", 1, 100, 100, {0x03, 0xE8, 0xFF, 0xFF, 255}},
     };
     for (const Case& c : cases) {
         Running7 h;
@@ -65,102 +94,51 @@ TEST(Axis7, SpeedProfileLimits) {
         a.runSpeed = c.run;
         a.maxSpeed = c.max;
         h.e7().sendAxisMovePulse(a, 1, false);
-        const Bytes p = h.flushPackets().at(0);
-        EXPECT_EQ(be16(p, 14), c.loField) << c.name;
-        EXPECT_EQ(be16(p, 16), c.hiField) << c.name;
-        if (c.start <= c.max) {
-            EXPECT_EQ(p[18], c.ramp) << c.name;
+        EXPECT_EQ(slice(h.flushPackets().at(0), 14, c.fields.size()), c.fields) << c.name;
+    }
+}
+
+TEST(Axis7, TwoStageHomingBacksOffInvertsTheLevelAndApproachesSlowly) {
+    for (bool array : {false, true}) {
+        Running7 h;
+        const ExtAxisPar a = homingAxis(0, 1);
+        ASSERT_TRUE(array ? h.e7().sendAxisMovePulse(arrayOf({a}), {1}, {false})
+                          : h.e7().sendAxisMovePulse(a, 1, false));
+        auto packets = h.flushPackets();
+        ASSERT_EQ(packets.size(), 4u);
+        struct Stage {
+            uint32_t count;  // 3 * home speed * 1000
+            uint8_t dir, level;
+        };
+        const Stage stages[] = {{12000, 1, 1}, {6000, 0, 1}, {6000, 0, 0}, {3000, 1, 1}};
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(be32(packets[i], 6), stages[i].count) << i;
+            EXPECT_EQ(packets[i][4], stages[i].dir | 0x04) << i;
+            EXPECT_EQ(packets[i][5] & 0x01, stages[i].level) << i;
         }
     }
 }
 
-TEST(Axis7, HomingUsesTheHomeProfileAndRefusesWithoutASwitch) {
+// Refusals log and queue nothing; unknown axes of an array are skipped.
+TEST(Axis7, Refusals) {
     Running7 h;
-    ASSERT_TRUE(h.e7().sendAxisMovePulse(homingAxis(1), 99, false));
-    // Count 3 * 4 units * 1000; direction from the home direction; ramp (4-1)/12 s = 250 ms.
-    EXPECT_THAT(h.flushPackets().at(0), ElementsAre(0x03, 0xA0, 28, 0, 0x0A, 0x02, 0, 0, 0, 0, 0, 0, 0x2E, 0xE0, 0, 0,
-                                                    0, 0, 0, 0x03, 0xE8, 0x0F, 0xA0, 250, 0, 0, 0x02, 0x71));
-
     ExtAxisPar noSwitch = homingAxis(0);
     noSwitch.homeEnable = 0;
     EXPECT_FALSE(h.e7().sendAxisMovePulse(noSwitch, 1, true));
-    EXPECT_TRUE(h.log.contains("0轴零点没有使能，无法回零"));
-    EXPECT_FALSE(h.e7().sendAxisMovePulse(arrayOf({noSwitch}), {1}, {true}));
-    EXPECT_TRUE(h.log.contains("零点没有使能，无法回零"));
-    EXPECT_EQ(h.flushPackets().size(), 1u);  // nothing more was queued
-}
-
-TEST(Axis7, TwoStageHomingBacksOffInvertsTheLevelAndApproachesSlowly) {
-    Running7 h;
-    ExtAxisPar a = homingAxis(0);
-    a.twoStageHoming = 1;
-    ASSERT_TRUE(h.e7().sendAxisMovePulse(a, 1, false));
-    auto packets = h.flushPackets();
-    ASSERT_EQ(packets.size(), 4u);
-    struct Stage {
-        uint32_t count;  // 3 * home speed * 1000
-        uint8_t dir;
-        uint8_t level;
-    };
-    const Stage stages[] = {{12000, 1, 1}, {6000, 0, 1}, {6000, 0, 0}, {3000, 1, 1}};
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(be32(packets[i], 6), stages[i].count) << i;
-        EXPECT_EQ(packets[i][4] & 0x01, stages[i].dir) << i;
-        EXPECT_EQ(packets[i][5] & 0x01, stages[i].level) << i;
-        EXPECT_EQ(packets[i][4] & 0x04, 0x04) << i;
-    }
-}
-
-TEST(Axis7, ArrayFormSkipsUnknownAxesAndChecksSizes) {
-    Running7 h;
-    EXPECT_TRUE(h.e7().sendAxisMovePulse(arrayOf({axis(0), axis(5)}), {5, 6}, {true, true}));
-    EXPECT_EQ(h.log.lines(), std::vector<std::string>{"不支持的轴ID"});
-    auto packets = h.flushPackets();
-    ASSERT_EQ(packets.size(), 1u);
-    EXPECT_EQ(be32(packets[0], 6), 5u);
-    EXPECT_EQ(be32(packets[0], 10), 0u);
-
-    EXPECT_TRUE(h.e7().sendAxisMovePulse(arrayOf({axis(7)}), {1}, {true}));
+    EXPECT_FALSE(h.e7().sendAxisMovePulse(arrayOf({axis(1), noSwitch}), {1, 1}, {true, true}));
+    EXPECT_FALSE(h.e7().sendAxisMovePulse(axis(2), 1, true));
     EXPECT_FALSE(h.e7().sendAxisMovePulse(arrayOf({axis(0), axis(1), axis(0)}), {1, 1, 1}, {true, true, true}));
     EXPECT_FALSE(h.e7().sendAxisMovePulse(arrayOf({axis(0)}), {1, 2}, {true}));
-    EXPECT_EQ(h.log.lines().size(), 2u);
-    EXPECT_EQ(h.flushPackets().size(), 1u);
-}
+    EXPECT_FALSE(h.e7().sendAxisMovePulse(arrayOf({axis(0)}), {1}, {true, false}));
+    EXPECT_TRUE(h.e7().sendAxisMovePulse(arrayOf({axis(7)}), {1}, {true}));
+    EXPECT_EQ(h.log.lines(), (std::vector<std::string>{"0轴零点没有使能，无法回零", "零点没有使能，无法回零",
+                                                       "不支持的轴ID", "不支持的轴ID"}));
+    EXPECT_TRUE(h.flushPackets().empty());
 
-TEST(Axis7, ArrayFormFillsBothSlots) {
-    Running7 h;
-    EXPECT_TRUE(h.e7().sendAxisMovePulse(arrayOf({axis(1), axis(0)}), {7, 0}, {true, false}));
-    const Bytes p = h.flushPackets().at(0);
-    EXPECT_EQ(be32(p, 6), 1u);
-    EXPECT_EQ(be32(p, 10), 7u);
-    EXPECT_EQ(p[4], 0x02);
-}
-
-TEST(Axis7, DirectPulseMoveLayouts) {
-    Running7 h;
-    h.e7().sendMovePulse(AXIS_ID_0, true, true, 1000, true, 100.7f, 2000.2f, 300);
-    h.e7().sendMovePulse(AXIS_ID_1, false, false, 70000, true, 10, 20, 100);
-    h.e7().sendMovePulse(2, true, true, 5, true, 1, 2, 3);
+    EXPECT_TRUE(h.e7().sendAxisMovePulse(arrayOf({axis(0), axis(5)}), {5, 6}, {true, true}));
     auto packets = h.flushPackets();
-    ASSERT_EQ(packets.size(), 3u);
-    // Ramp length (100.7 + 2000.2) * 0.3 * 0.5 = 315.1 -> 315.
-    EXPECT_THAT(packets[0], ElementsAre(0x03, 0xA0, 28, 0, 0x05, 0x01, 0, 0, 0x03, 0xE8, 0, 0, 0, 0, 0, 100, 0x07, 0xD0,
-                                        255, 0, 0, 0, 0, 0, 0x01, 0x3B, 0, 0));
-    // (10 + 20) * 0.1 * 0.5 = 1.5 -> 1.
-    EXPECT_THAT(packets[1], ElementsAre(0x03, 0xA0, 28, 0, 0x02, 0x00, 0, 0, 0, 0, 0, 0x01, 0x11, 0x70, 0, 0, 0, 0, 0,
-                                        0, 10, 0, 20, 100, 0, 0, 0, 1));
-    EXPECT_EQ(packets[2],
-              Bytes({0x03, 0xA0, 28, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(Axis7, AxisToGalvoCoordinateLayout) {
-    Running7 h;
-    h.e7().sendAxis_03B1(1, 0x01020304, true, false, true, Point2dConcept<int>(0x111111, 0x1222222), 0x00ABCDEF);
-    h.e7().sendAxis_03B1(0, 0, false, true, false, Point2dConcept<int>(-1, 0), 0);
-    EXPECT_THAT(h.flushPackets(),
-                ElementsAre(ElementsAre(0x03, 0xB1, 18, 0, 0xAB, 0xCD, 0xEF, 0, 0, 0x22, 0x22, 0x22, 0x85, 0x11, 0x01,
-                                        0x02, 0x03, 0x04),
-                            ElementsAre(0x03, 0xB1, 18, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x04, 0x00, 0, 0, 0, 0)));
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(slice(packets[0], 6, 8), (Bytes{0, 0, 0, 5, 0, 0, 0, 0}));
 }
 
 TEST(Axis7, MoveAxisWithWaitRunsTheListAndWaitsForTheAxis) {
@@ -170,11 +148,11 @@ TEST(Axis7, MoveAxisWithWaitRunsTheListAndWaitsForTheAxis) {
     const auto frames = h.transfer.frames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].size(), 28u + 18u);
-    EXPECT_THAT(Bytes(frames[0].begin() + 28, frames[0].begin() + 36), ElementsAre(0x02, 0x42, 18, 0, 0, 0, 0, 1));
+    EXPECT_EQ(slice(frames[0], 28, 8), (Bytes{0x02, 0x42, 18, 0, 0, 0, 0, 1}));
     EXPECT_EQ(h.transfer.requestsFor(op7::kDevExtState).size(), 2u);  // axis 1 moving, then stopped
 
     h.transfer.exchanges.clear();
     h.executor->moveAxis(arrayOf({axis(0), axis(1)}), {1, 1}, {true, true}, false);
     EXPECT_TRUE(h.transfer.requestsFor(op7::kDevExtState).empty());
-    EXPECT_THAT(h.transfer.frames(), IsEmpty());
+    EXPECT_TRUE(h.transfer.frames().empty());
 }

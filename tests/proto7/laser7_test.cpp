@@ -1,24 +1,11 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <utility>
 
-#include "support/harness.h"
-
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
+#include "cmd/wire.h"
+#include "proto7/rows7.h"
 
 namespace {
-
-uint32_t be32At(const Bytes& p, size_t at) {
-    return static_cast<uint32_t>(p[at]) << 24 | static_cast<uint32_t>(p[at + 1]) << 16 | p[at + 2] << 8 | p[at + 3];
-}
-
-std::vector<uint16_t> opcodesOf(const std::vector<Bytes>& packets) {
-    std::vector<uint16_t> out;
-    for (const Bytes& p : packets) out.push_back(FakeTransfer::opcodeOf(p));
-    return out;
-}
 
 // Every enable and option of every type on, so that a branch reading another type's field shows.
 LaserParam allOn(LaserType type) {
@@ -47,136 +34,58 @@ LaserParam duty(float a, float b) {
     return l;
 }
 
+// A 30-byte PWM packet (0x0218, or 0x0217 for PWM2) with its four counts.
+Bytes pwm(uint16_t op, uint8_t flags, uint32_t period, uint32_t dutyA, uint32_t pulse, uint32_t dutyB = 0) {
+    Bytes p = pkt(op, {30, 0, flags}, 30);
+    wire::put32be(&p[6], period);
+    wire::put32be(&p[10], dutyA);
+    wire::put32be(&p[14], pulse);
+    wire::put32be(&p[22], dutyB);
+    return p;
+}
+
 }  // namespace
 
-TEST(Laser7, WhichEncodersActForEachLaserType) {
-    struct Row {
-        LaserType type;
-        std::vector<uint16_t> opcodes;
-        uint8_t pwm, pwm2, preion;  // byte 4 of each
-    };
-    const std::vector<uint16_t> common = {0x0218, 0x0217, 0x021B};
-    const Row rows[] = {
-        {0, common, 0x01, 0, 0x01},
-        {1, common, 0x01, 0, 0x06},
-        {2, {0x0213, 0x0214, 0x0218, 0x0217, 0x021B}, 0, 0, 0},
-        {3, {0x0213, 0x0214, 0x0216, 0x0218, 0x0217, 0x021B}, 0, 0, 0},
-        {4, common, 0x01, 0, 0x06},
-        {5, common, 0, 0, 0},
-        {6, common, 0x01, 0x01, 0},
-    };
-    for (const Row& r : rows) {
-        Running7 h;
-        const LaserParam laser = allOn(r.type);
-        h.e7().sendPRRSignal(r.type, 20, 1);
-        h.e7().sendFiberPower(r.type, 20, 10, 50, 0);
-        h.e7().sendMOPALaser(r.type, 1);
-        h.e7().sendPWMSignal(laser, 20, 10, false, false);
-        h.e7().sendPWM2Signal(laser, 20, 10, false, false);
-        h.e7().sendPreionFPS(laser);
-        auto packets = h.flushPackets();
-        ASSERT_EQ(opcodesOf(packets), r.opcodes) << "type " << r.type;
-        const size_t pwm = packets.size() - 3;
-        EXPECT_EQ(packets[pwm][4], r.pwm) << "type " << r.type;
-        EXPECT_EQ(packets[pwm + 1][4], r.pwm2) << "type " << r.type;
-        EXPECT_EQ(packets[pwm + 2][4], r.preion) << "type " << r.type;
-    }
-}
-
-TEST(Laser7, PwmCounts) {
-    struct Row {
-        const char* name;
-        LaserParam laser;
-        bool second;  // PWM2
-        double kHz, us;
-        bool option;
-        uint8_t byte4;
-        uint32_t period, dutyA, pulse, dutyB;
-    };
-    const Row rows[] = {
-        {"20 kHz, 10 us", allOn(0), false, 20, 10, true, 0x01, 2400, 0, 480, 0},
-        {"type 2 has no PWM", allOn(2), false, 20, 10, true, 0, 0, 0, 0, 0},
-        {"halves away from zero", allOn(6), false, 96000, 0.21875, false, 0x01, 1, 0, 11, 0},
-        {"0 kHz gives period 0", allOn(4), false, 0, 10, false, 0x01, 0, 0, 480, 0},
-        {"own enable off", with(1, &LaserParam::pwmEnable1, 0), false, 20, 10, true, 0, 0, 0, 0, 0},
-        // Off time of a 50 us period: 50 - width, kept within 1 .. 49 us.
-        {"off time", with(1, &LaserParam::offTimeMode1, 1), false, 20, 10, true, 0x01, 2400, 0, 1920, 0},
-        {"off time, width 0", with(4, &LaserParam::offTimeMode4, 1), false, 20, 0, false, 0x01, 2400, 0, 2352, 0},
-        {"off time, width = period", with(1, &LaserParam::offTimeMode1, 1), false, 20, 50, false, 1, 2400, 0, 48, 0},
-        {"off time, width 60", with(4, &LaserParam::offTimeMode4, 1), false, 20, 60, false, 0x01, 2400, 0, 48, 0},
-        {"off time 0.5 us", with(4, &LaserParam::offTimeMode4, 1), false, 20, 49.5, false, 0x01, 2400, 0, 24, 0},
-        {"type 4 ignores type 1 mode", with(4, &LaserParam::offTimeMode1, 1), false, 20, 10, false, 1, 2400, 0, 480, 0},
-        {"duty channels with option", duty(25, 12.5f), false, 20, 10, true, 0x05, 2400, 600, 480, 300},
-        // 2400 * 33.3333f = 79999.92 in float; /100 = 799.9992, cut to 799.
-        {"duty truncates", duty(33.3333f, 0.01f), false, 20, 10, false, 0x01, 2400, 799, 480, 0},
-        {"duty ignored by type 6", with(6, &LaserParam::dutySwitch, 1), false, 20, 10, true, 0x01, 2400, 0, 480, 0},
-        {"PWM2 on type 6, no option", allOn(6), true, 20, 10, true, 0x01, 2400, 0, 480, 0},
-        {"PWM2 needs its own enable", with(6, &LaserParam::pwm2Enable6, 0), true, 20, 10, false, 0, 0, 0, 0, 0},
-    };
-    for (const Row& r : rows) {
-        for (bool flag : {false, true}) {
-            Running7 h;
-            if (r.second) {
-                h.e7().sendPWM2Signal(r.laser, r.kHz, r.us, r.option, flag);
-            } else {
-                h.e7().sendPWMSignal(r.laser, r.kHz, r.us, r.option, flag);
-            }
-            const Bytes p = h.flushPackets().at(0);
-            ASSERT_EQ(p.size(), 30u) << r.name;
-            EXPECT_EQ(FakeTransfer::opcodeOf(p), r.second ? 0x0217 : 0x0218) << r.name;
-            EXPECT_EQ(p[4], r.byte4 | (flag ? 0x08 : 0)) << r.name;
-            EXPECT_EQ(p[5], 0) << r.name;
-            EXPECT_EQ(be32At(p, 6), r.period) << r.name;
-            EXPECT_EQ(be32At(p, 10), r.dutyA) << r.name;
-            EXPECT_EQ(be32At(p, 14), r.pulse) << r.name;
-            EXPECT_EQ(be32At(p, 18), 0u) << r.name;
-            EXPECT_EQ(be32At(p, 22), r.dutyB) << r.name;
-            EXPECT_EQ(be32At(p, 26), 0u) << r.name;
-        }
-    }
-}
-
-TEST(Laser7, FixedLayouts) {
-    struct Row {
-        const char* name;
-        std::function<void(Executor7&)> send;
-        Bytes packet;
-    };
-    const Row rows[] = {
+TEST(Laser7, Packets) {
+    expectList({
         // Levels are % * 40.95, rounded: 409.5 -> 410; 1601 -> 65561, cut to 16 bits.
         {"DA 100 %",
          [](Executor7& e) { e.sendDASignal(100, false, false); },
-         {0x02, 0x1A, 20, 0, 0, 0, 0x0F, 0xFF, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"DA 10 %", [](Executor7& e) { e.sendDASignal(10, true, false); }, {0x02, 0x1A, 20, 0, 0, 0, 0x01, 0x9A, 0, 0,
-                                                                            0x03, 0,    0,  0, 0, 0, 0,    0,    0, 0}},
+         {pkt(0x021A, {20, 0, 0, 0, 0x0F, 0xFF, 0, 0, 0x01}, 20)}},
+        {"DA 10 %",
+         [](Executor7& e) { e.sendDASignal(10, true, false); },
+         {pkt(0x021A, {20, 0, 0, 0, 0x01, 0x9A, 0, 0, 0x03}, 20)}},
         {"DA2 1601 %",
          [](Executor7& e) { e.sendDA2Signal(1601, false, true); },
-         {0x02, 0x19, 20, 0, 0, 0, 0x00, 0x19, 0, 0, 0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+         {pkt(0x0219, {20, 0, 0, 0, 0x00, 0x19, 0, 0, 0x05}, 20)}},
         {"PRR 96000",
          [](Executor7& e) { e.sendPRRSignal(3, 0.5f, 1); },
-         {0x02, 0x13, 12, 0, 0xFF, 0xFF, 0x01, 0x77, 0x00, 0, 0, 0}},
+         {pkt(0x0213, {12, 0, 0xFF, 0xFF, 0x01, 0x77, 0x00})}},
         {"PRR past 24 bits",
          [](Executor7& e) { e.sendPRRSignal(3, 0.001f, 1); },
-         {0x02, 0x13, 12, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0}},
+         {pkt(0x0213, {12, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})}},
         // 48000 * 89479.5 = 2^32 + 48704: the count is cut to 32 bits before the clamps.
         {"PRR past 32 bits",
          [](Executor7& e) { e.sendPRRSignal(2, 1, 89479.5); },
-         {0x02, 0x13, 12, 0, 0xBE, 0x40, 0x00, 0xBE, 0x40, 0, 0, 0}},
-        {"PRR 0 kHz", [](Executor7& e) { e.sendPRRSignal(2, 0, 1); }, {0x02, 0x13, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+         {pkt(0x0213, {12, 0, 0xBE, 0x40, 0x00, 0xBE, 0x40})}},
+        {"PRR 0 kHz", [](Executor7& e) { e.sendPRRSignal(2, 0, 1); }, {pkt(0x0213, {12})}},
+        {"PRR, fibre types only", [](Executor7& e) { e.sendPRRSignal(4, 20, 1); }, {}},
         // 50 * 65535 / 100 = 32767.5, truncated; 200 % gives 131070 = 0x1FFFE.
         {"fibre 50 %",
          [](Executor7& e) { e.sendFiberPower(3, 0, 0, 50, 0); },
-         {0x02, 0x14, 10, 0, 0x7F, 0xFF, 1, 0, 0, 0}},
+         {pkt(0x0214, {10, 0, 0x7F, 0xFF, 1}, 10)}},
         {"fibre 200 %",
-         [](Executor7& e) { e.sendFiberPower(2, 0, 0, 200, 1); },
-         {0x02, 0x14, 10, 0, 0xFF, 0xFE, 1, 0, 0, 1}},
+         [](Executor7& e) { e.sendFiberPower(2, 0, 0, 200, 0x0102); },
+         {pkt(0x0214, {10, 0, 0xFF, 0xFE, 1, 0, 1, 2}, 10)}},
         // 40000 * 65535 wraps to -1673567296; / 100 = -16735672 = 0x...A248.
         {"fibre 40000 %",
          [](Executor7& e) { e.sendFiberPower(2, 0, 0, 40000, 0); },
-         {0x02, 0x14, 10, 0, 0xA2, 0x48, 1, 0, 0, 0}},
+         {pkt(0x0214, {10, 0, 0xA2, 0x48, 1}, 10)}},
+        {"fibre power, fibre types only", [](Executor7& e) { e.sendFiberPower(1, 20, 10, 50, 0); }, {}},
+        {"MOPA, type 3 only", [](Executor7& e) { e.sendMOPALaser(2, 7); }, {}},
         {"preion 20 kHz, 5 us",
          [](Executor7& e) { e.sendPreionFPS(allOn(0)); },
-         {0x02, 0x1B, 12, 0, 0x01, 0, 0x09, 0x60, 0x00, 0xF0, 0, 0}},
+         {pkt(0x021B, {12, 0, 0x01, 0, 0x09, 0x60, 0x00, 0xF0})}},
         // 96000 and 48 * 1366 = 65568 keep their low 16 bits.
         {"preion cut to 16 bits",
          [](Executor7& e) {
@@ -185,58 +94,101 @@ TEST(Laser7, FixedLayouts) {
              l.preionWidth = 1366;
              e.sendPreionFPS(l);
          },
-         {0x02, 0x1B, 12, 0, 0x01, 0, 0x77, 0x00, 0x00, 0x20, 0, 0}},
+         {pkt(0x021B, {12, 0, 0x01, 0, 0x77, 0x00, 0x00, 0x20})}},
+        {"preion off",
+         [](Executor7& e) { e.sendPreionFPS(with(0, &LaserParam::preionEnable, 0)); },
+         {pkt(0x021B, {12})}},
         {"FPS type 1",
          [](Executor7& e) { e.sendPreionFPS(allOn(1)); },
-         {0x02, 0x1B, 12, 0, 0x06, 0, 0, 0, 0, 0, 0x11, 0x11}},
+         {pkt(0x021B, {12, 0, 0x06, 0, 0, 0, 0, 0, 0x11, 0x11})}},
         {"FPS type 4 without option",
          [](Executor7& e) { e.sendPreionFPS(with(4, &LaserParam::fpsOption4, 0)); },
-         {0x02, 0x1B, 12, 0, 0x02, 0, 0, 0, 0, 0, 0x44, 0x44}},
+         {pkt(0x021B, {12, 0, 0x02, 0, 0, 0, 0, 0, 0x44, 0x44})}},
         {"FPS type 4 off",
          [](Executor7& e) { e.sendPreionFPS(with(4, &LaserParam::fpsEnable4, 0)); },
-         {0x02, 0x1B, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"MO on", [](Executor7& e) { e.sendMOSignal(true, 0x1234); }, {0x02, 0x10, 8, 0, 1, 0, 0x12, 0x34}},
-        {"AP on", [](Executor7& e) { e.sendAPSignal(true); }, {0x02, 0x11, 6, 0, 1, 0}},
-        {"effect time", [](Executor7& e) { e.sendLaserEffectTime(0xA1B2); }, {0x02, 0x20, 6, 0, 0xA1, 0xB2}},
-        {"DA1 SISD",
+         {pkt(0x021B, {12})}},
+        {"preion and FPS, other types", [](Executor7& e) { e.sendPreionFPS(allOn(6)); }, {pkt(0x021B, {12})}},
+        {"MO on", [](Executor7& e) { e.sendMOSignal(true, 0x1234); }, {pkt(0x0210, {8, 0, 1, 0, 0x12, 0x34}, 8)}},
+        {"AP on", [](Executor7& e) { e.sendAPSignal(true); }, {pkt(0x0211, {6, 0, 1}, 6)}},
+        {"effect time", [](Executor7& e) { e.sendLaserEffectTime(0xA1B2); }, {pkt(0x0220, {6, 0, 0xA1, 0xB2}, 6)}},
+        {"DA SISD",
          [](Executor7& e) {
              e.sendDA1SISD({0x0102, 0x0304, 0x0506, true});
+             e.sendDA2SISD({1, 2, 3, false});
          },
-         {0x02, 0x50, 12, 0, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 1, 0}},
+         {pkt(0x0250, {12, 0, 1, 2, 3, 4, 5, 6, 1}), pkt(0x0251, {12, 0, 0, 1, 0, 2, 0, 3})}},
         {"power SISD",
          [](Executor7& e) {
              e.sendPowerSISD({7, 8, 9, true});
          },
-         {0x02, 0x54, 12, 0, 0, 7, 0, 8, 0, 9, 1, 0}},
-        {"PWM1 SISD",
+         {pkt(0x0254, {12, 0, 0, 7, 0, 8, 0, 9, 1})}},
+        {"PWM SISD",
          [](Executor7& e) {
              e.sendPWM1SISD({0x01020304, 0x05060708, 0x090A0B0C, true});
+             e.sendPWM2SISD({1, 2, 3, false});
          },
-         {0x02, 0x52, 18, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 1, 0}},
+         {pkt(0x0252, {18, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 1}, 18),
+          pkt(0x0253, {18, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3}, 18)}},
+    });
+}
+
+// Period 48000 / kHz, width 48 * us: 20 kHz, 10 us is 2400 and 480.
+TEST(Laser7, PwmPackets) {
+    struct Row {
+        const char* name;
+        LaserParam laser;
+        bool second;  // PWM2
+        double kHz, us;
+        bool option, flag;
+        Bytes expected;
+    };
+    const Row rows[] = {
+        {"type 0", allOn(0), false, 20, 10, true, true, pwm(0x0218, 0x09, 2400, 0, 480)},
+        {"type 2 has none", allOn(2), false, 20, 10, true, true, pwm(0x0218, 0x08, 0, 0, 0)},
+        {"type 5 has none", allOn(5), false, 20, 10, false, false, pwm(0x0218, 0, 0, 0, 0)},
+        {"halves away from zero", allOn(6), false, 96000, 0.21875, false, false, pwm(0x0218, 0x01, 1, 0, 11)},
+        {"0 kHz", allOn(4), false, 0, 10, false, false, pwm(0x0218, 0x01, 0, 0, 480)},
+        {"own enable off", with(1, &LaserParam::pwmEnable1, 0), false, 20, 10, true, false, pwm(0x0218, 0, 0, 0, 0)},
+        // Off time of a 50 us period: 50 - width, kept within 1 .. 49 us.
+        {"off time", with(1, &LaserParam::offTimeMode1, 1), false, 20, 10, true, false, pwm(0x0218, 1, 2400, 0, 1920)},
+        {"off, width 0", with(4, &LaserParam::offTimeMode4, 1), false, 20, 0, false, false,
+         pwm(0x0218, 1, 2400, 0, 2352)},
+        {"off, width 50", with(1, &LaserParam::offTimeMode1, 1), false, 20, 50, false, false,
+         pwm(0x0218, 1, 2400, 0, 48)},
+        {"off, width 60", with(4, &LaserParam::offTimeMode4, 1), false, 20, 60, false, false,
+         pwm(0x0218, 1, 2400, 0, 48)},
+        {"off 0.5 us", with(4, &LaserParam::offTimeMode4, 1), false, 20, 49.5, false, false,
+         pwm(0x0218, 1, 2400, 0, 24)},
+        {"type 4, type 1 mode", with(4, &LaserParam::offTimeMode1, 1), false, 20, 10, false, false,
+         pwm(0x0218, 1, 2400, 0, 480)},
+        {"duty with option", duty(25, 12.5f), false, 20, 10, true, false, pwm(0x0218, 0x05, 2400, 600, 480, 300)},
+        // 2400 * 33.3333f = 79999.92 in float; / 100 = 799.9992, cut to 799.
+        {"duty truncates", duty(33.3333f, 0.01f), false, 20, 10, false, false, pwm(0x0218, 1, 2400, 799, 480)},
+        {"duty, type 6", with(6, &LaserParam::dutySwitch, 1), false, 20, 10, true, false, pwm(0x0218, 1, 2400, 0, 480)},
+        {"PWM2, type 6", allOn(6), true, 20, 10, true, true, pwm(0x0217, 0x09, 2400, 0, 480)},
+        {"PWM2, type 0", allOn(0), true, 20, 10, true, false, pwm(0x0217, 0, 0, 0, 0)},
+        {"PWM2 enable off", with(6, &LaserParam::pwm2Enable6, 0), true, 20, 10, false, false, pwm(0x0217, 0, 0, 0, 0)},
     };
     for (const Row& r : rows) {
         Running7 h;
-        r.send(h.e7());
-        EXPECT_THAT(h.flushPackets(), ElementsAre(ElementsAreArray(r.packet))) << r.name;
+        if (r.second) {
+            h.e7().sendPWM2Signal(r.laser, r.kHz, r.us, r.option, r.flag);
+        } else {
+            h.e7().sendPWMSignal(r.laser, r.kHz, r.us, r.option, r.flag);
+        }
+        EXPECT_EQ(h.flushPackets(), std::vector<Bytes>{r.expected}) << r.name;
     }
 }
 
 TEST(Laser7, MopaSelectionIsSentOnlyWhenItChanges) {
     Running7 h;
-    h.e7().sendMOPALaser(3, 0);  // already the state after init
-    h.e7().sendMOPALaser(3, 7);
-    h.e7().sendMOPALaser(3, 7);
-    h.e7().sendMOPALaser(2, 9);  // other types neither send nor remember
-    h.e7().sendMOPALaser(3, 9);
-    h.e7().sendMOPALaser(3, 7);
-    EXPECT_THAT(h.flushPackets(), ElementsAre(ElementsAre(0x02, 0x16, 8, 0, 0xA5, 0x01, 0x00, 0x07),
-                                              ElementsAre(0x02, 0x16, 8, 0, 0xA5, 0x01, 0x00, 0x09),
-                                              ElementsAre(0x02, 0x16, 8, 0, 0xA5, 0x01, 0x00, 0x07)));
-
+    // 0 is the state after init; other types neither send nor remember.
+    const std::pair<LaserType, uint16_t> calls[] = {{3, 0}, {3, 7}, {3, 7}, {2, 9}, {3, 9}, {3, 7}};
+    for (const auto& [type, value] : calls) h.e7().sendMOPALaser(type, value);
+    const auto mopa = [](uint8_t v) { return pkt(0x0216, {8, 0, 0xA5, 0x01, 0x00, v}, 8); };
+    EXPECT_EQ(h.flushPackets(), (std::vector<Bytes>{mopa(7), mopa(9), mopa(7)}));
     // A new connection forgets the selection.
-    ASSERT_EQ(h.connect(), SDK_OK);
-    ASSERT_TRUE(h.executor->setRun());
-    h.transfer.exchanges.clear();
+    h.running7();
     h.e7().sendMOPALaser(3, 7);
-    EXPECT_EQ(h.flushPackets().size(), 1u);
+    EXPECT_EQ(h.flushPackets(), std::vector<Bytes>{mopa(7)});
 }

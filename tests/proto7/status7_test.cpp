@@ -1,10 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
+#include <tuple>
 
-#include "support/harness.h"
+#include "proto7/rows7.h"
 
 using ::testing::ElementsAre;
 
@@ -18,6 +17,16 @@ Bytes richStateReply() {
              {24, 0xAB}, {25, 0xCD}, {26, 0x0F}, {27, 0xF0}, {28, 0x12}, {29, 0x34}, {30, 0x56}, {31, 0x78}});
 }
 
+// Connected to a board of this firmware version, the device type reply carrying these bytes too.
+void connectVersion(Harness& h, uint16_t version, std::initializer_list<std::pair<size_t, uint8_t>> more = {}) {
+    Bytes reply = replyWith(64, more);
+    reply[4] = static_cast<uint8_t>(version >> 8);
+    reply[5] = static_cast<uint8_t>(version);
+    h.healthyBoard7();
+    h.transfer.answer(op7::kDevType, reply);
+    ASSERT_EQ(h.connect(), SDK_OK);
+}
+
 }  // namespace
 
 TEST(Status7, BaseStateDecodesEveryField) {
@@ -27,26 +36,16 @@ TEST(Status7, BaseStateDecodesEveryField) {
     ASSERT_TRUE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.workState, 3u);
     // 0x55 = bits 0, 2, 4, 6
-    EXPECT_TRUE(s.offline);
-    EXPECT_FALSE(s.flashState);
-    EXPECT_TRUE(s.statusBit2);
-    EXPECT_FALSE(s.statusBit3);
-    EXPECT_TRUE(s.statusBit4);
-    EXPECT_FALSE(s.statusBit5);
-    EXPECT_TRUE(s.statusBit6);
-    EXPECT_EQ(s.status6, 0x66);
-    EXPECT_EQ(s.status8, 0x1234);
-    EXPECT_TRUE(s.finished);
-    EXPECT_TRUE(s.status12Bit1);
-    EXPECT_EQ(s.freeCacheKb, 4096u);  // 00 10 00
-    EXPECT_EQ(s.inputs, 0x80000001u);
-    EXPECT_EQ(s.outputs, 0x01020304u);
-    EXPECT_EQ(s.status24, 0xABCD);
-    EXPECT_EQ(s.status26, 0x0FF0);
-    EXPECT_EQ(s.markCount, 0x1234u);  // 16 bits only
-    EXPECT_EQ(s.status30, 0x5678);
-    EXPECT_TRUE(s.valid);
+    EXPECT_THAT((std::vector<bool>{s.offline, s.flashState, s.statusBit2, s.statusBit3, s.statusBit4, s.statusBit5,
+                                   s.statusBit6, s.finished, s.status12Bit1, s.valid}),
+                ElementsAre(true, false, true, false, true, false, true, true, true, true));
+    // Free cache 00 10 00; the mark count has 16 bits only.
+    EXPECT_EQ(std::make_tuple(s.status6, s.status8, s.freeCacheKb, s.inputs, s.outputs, s.status24, s.status26,
+                              s.markCount, s.status30),
+              std::make_tuple(0x66, 0x1234, 4096u, 0x80000001u, 0x01020304u, 0xABCD, 0x0FF0, 0x1234u, 0x5678));
 
+    // Cached reads: no board needed, and none asked while the executor is disabled.
+    h.transfer.exchanges.clear();
     uint32_t value = 0;
     EXPECT_TRUE(h.executor->getOutPortState(value, false));
     EXPECT_EQ(value, 0x01020304u);
@@ -56,18 +55,27 @@ TEST(Status7, BaseStateDecodesEveryField) {
     EXPECT_EQ(value, 0x1234u);
     EXPECT_TRUE(h.executor->getDevOfflineState(false));
     EXPECT_FALSE(h.executor->getDevFlashState(false));
+    h.executor->setEnable(false);
+    EXPECT_TRUE(h.executor->getDevState(s, true));
+    EXPECT_TRUE(h.transfer.exchanges.empty());
+
+    // A short reply reads zeros for the missing bytes.
+    h.executor->setEnable(true);
+    h.transfer.answer(op7::kDevState, Bytes{0xAA, 0x05, 0x00});
+    ASSERT_TRUE(h.executor->getDevState(s, true));
+    EXPECT_EQ(s.workState, 0u);
+    EXPECT_EQ(s.freeCacheKb, 0u);
+    EXPECT_FALSE(s.finished);
 }
 
 TEST(Status7, Firmware1700SendsTheOutputsLeastSignificantByteFirst) {
-    for (uint8_t low : {0x00, 0x01}) {
+    for (uint16_t version : {0x1700, 0x1701}) {
         Harness h;
-        h.healthyBoard7();
-        h.transfer.answer(op7::kDevType, replyWith(64, {{4, 0x17}, {5, low}}));
-        ASSERT_EQ(h.connect(), SDK_OK);
+        connectVersion(h, version);
         h.transfer.answer(op7::kDevState, richStateReply());
         uint32_t outputs = 0;
         ASSERT_TRUE(h.executor->getOutPortState(outputs, true));
-        EXPECT_EQ(outputs, low == 0 ? 0x04030201u : 0x01020304u);
+        EXPECT_EQ(outputs, version == 0x1700 ? 0x04030201u : 0x01020304u);
     }
 }
 
@@ -76,12 +84,10 @@ TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
     h.transfer.answer(op7::kDevState, stateReply7(77, false, 3));
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
-
     h.transfer.answer(op7::kDevState, replyWith(32, {{2, 0x01}, {13, 0x05}}));
     EXPECT_FALSE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.freeCacheKb, 77u);
     EXPECT_FALSE(s.valid);
-
     h.transfer.failOpcode(op7::kDevState);
     EXPECT_FALSE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.workState, 3u);
@@ -98,48 +104,12 @@ TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
     EXPECT_FALSE(h.executor->getDevFlashState(true));
 }
 
-TEST(Status7, ShortReplyReadsZerosForMissingBytes) {
-    Running7 h;
-    h.transfer.answer(op7::kDevState, Bytes{0xAA, 0x05, 0x00});
-    DevBaseState s;
-    ASSERT_TRUE(h.executor->getDevState(s, true));
-    EXPECT_EQ(s.workState, 0u);
-    EXPECT_EQ(s.freeCacheKb, 0u);
-    EXPECT_FALSE(s.finished);
-}
-
-TEST(Status7, CachedReadsNeedNoBoardAndVirtualBoardsAreNeverAsked) {
-    Running7 h;
-    DevBaseState s;
-    EXPECT_TRUE(h.executor->getDevState(s, false));
-    h.executor->setEnable(false);
-    EXPECT_TRUE(h.executor->getDevState(s, true));
-    EXPECT_TRUE(h.transfer.exchanges.empty());
-
-    h.executor->setEnable(true);
-    h.transfer.virtualLink = true;
-    s.valid = false;
-    EXPECT_TRUE(h.executor->getDevState(s, true));
-    EXPECT_TRUE(s.valid);
-    EXPECT_TRUE(h.transfer.exchanges.empty());
-}
-
 TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
     Running7 h;
-    h.transfer.answer(op7::kDevExtState, replyWith(48, {{4, 0x01},
-                                                        {7, 0x02},
-                                                        {11, 0x03},
-                                                        {12, 0x40},
-                                                        {15, 0x10},
-                                                        {16, 0x40},
-                                                        {19, 0x20},
-                                                        {23, 0x30},
-                                                        {31, 0x04},
-                                                        {39, 0x06},
-                                                        {40, 0x5A},
-                                                        {41, 0xC3},
-                                                        {42, 0xBF},
-                                                        {43, 0x2E}}));
+    const Bytes reply = {0xAA, 0x07, 0, 0,    1, 0, 0, 2,    0,    0,    0,    3,    0x40, 0, 0, 0x10,
+                         0x40, 0,    0, 0x20, 0, 0, 0, 0x30, 0,    0,    0,    0,    0,    0, 0, 4,
+                         0,    0,    0, 0,    0, 0, 0, 6,    0x5A, 0xC3, 0xBF, 0x2E, 0,    0, 0, 0};
+    h.transfer.answer(op7::kDevExtState, reply);
     DevExtState s;
     ASSERT_TRUE(h.executor->getDevExtState(s, true));
     EXPECT_EQ(s.ext0, 0x01000002u);
@@ -150,28 +120,33 @@ TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
     EXPECT_EQ(s.laserState, 0x3F);
     EXPECT_EQ(s.laserState2, 0x02);
     EXPECT_EQ(s.ext46, 0x2E);
-
     uint8_t laser = 0;
     EXPECT_TRUE(h.executor->getLaserState(laser));
     EXPECT_EQ(laser, 0x3F);
-}
 
-TEST(Status7, ExtendedStateFailureKeepsTheCacheAndVirtualBoardsAreAsked) {
-    Running7 h;
-    h.transfer.answer(op7::kDevExtState, replyWith(48, {{42, 0x07}}));
-    DevExtState s;
-    ASSERT_TRUE(h.executor->getDevExtState(s, true));
-    h.transfer.failOpcode(op7::kDevExtState);
+    // A refused refresh keeps the cache; the laser state is then not handed out.
+    h.transfer.answer(op7::kDevExtState, replyWith(48, {{2, 1}}));
     EXPECT_FALSE(h.executor->getDevExtState(s, true));
-    EXPECT_EQ(s.laserState, 0x07);
-    uint8_t laser = 0xEE;
+    EXPECT_EQ(s.laserState, 0x3F);
+    laser = 0xEE;
     EXPECT_FALSE(h.executor->getLaserState(laser));
     EXPECT_EQ(laser, 0xEE);
+    h.transfer.exchanges.clear();
+    EXPECT_TRUE(h.executor->getDevExtState(s, false));
+    EXPECT_TRUE(h.transfer.exchanges.empty());
+}
 
-    Running7 v;
-    v.transfer.virtualLink = true;
-    v.executor->getDevExtState(s, true);
-    EXPECT_EQ(v.transfer.requestsFor(op7::kDevExtState).size(), 1u);
+TEST(Status7, VirtualBoardsAreNeverAskedForStateOrModeButForExtendedState) {
+    Running7 h;
+    h.transfer.virtualLink = true;
+    DevBaseState s;
+    EXPECT_TRUE(h.executor->getDevState(s, true));
+    EXPECT_TRUE(s.valid);
+    EXPECT_EQ(h.executor->getBoardMode(), BOARD_MODE_APPLICATION);
+    EXPECT_TRUE(h.transfer.exchanges.empty());
+    DevExtState ext;
+    h.executor->getDevExtState(ext, true);
+    EXPECT_EQ(h.transfer.requestsFor(op7::kDevExtState).size(), 1u);
 }
 
 TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
@@ -197,9 +172,8 @@ TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
         EXPECT_EQ(h.executor->getDevHeartState(counter, alive), c.ok);
         EXPECT_EQ(alive, c.ok ? c.alive : !c.alive) << c.sent;
         EXPECT_EQ(counter, c.counter);
-        const Bytes request = h.transfer.requests().at(0);
-        EXPECT_EQ(request[4], static_cast<uint8_t>(c.sent));
-        EXPECT_EQ(request[5], static_cast<uint8_t>(c.sent >> 8));
+        EXPECT_EQ(h.transfer.requests(),
+                  std::vector<Bytes>{pkt(0xAA01, {0, 0, uint8_t(c.sent), uint8_t(c.sent >> 8)})});
     }
 }
 
@@ -217,25 +191,29 @@ TEST(Status7, BoardModeReadsTheModeBitNotAStatus) {
     Harness lost;
     lost.transfer.failOpcode(op7::kBoardMode);
     EXPECT_EQ(lost.executor->getBoardMode(), BOARD_MODE_NO_ANSWER);
-
-    Harness virt;
-    virt.transfer.virtualLink = true;
-    EXPECT_EQ(virt.executor->getBoardMode(), BOARD_MODE_APPLICATION);
-    EXPECT_TRUE(virt.transfer.exchanges.empty());
 }
 
 TEST(Status7, DeviceTypeFillsVersionsAndType) {
     Harness h;
-    h.healthyBoard7();
-    Bytes reply = replyWith(64, {{4, 0x15}, {5, 0x79}});
-    const uint8_t versions[] = {1, 2, 3, 4, 5, 6, 7, 8, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};  // from byte 38
-    std::copy(std::begin(versions), std::end(versions), reply.begin() + 38);
-    h.transfer.answer(op7::kDevType, reply);
-    ASSERT_EQ(h.connect(), SDK_OK);
+    // Versions from byte 38.
+    connectVersion(h, 0x1579,
+                   {{38, 1},
+                    {39, 2},
+                    {40, 3},
+                    {41, 4},
+                    {42, 5},
+                    {43, 6},
+                    {44, 7},
+                    {45, 8},
+                    {46, 0x12},
+                    {47, 0x34},
+                    {48, 0x56},
+                    {49, 0x78},
+                    {50, 0x9A},
+                    {51, 0xBC}});
     DevInfo info;
     h.executor->getDevInfo(info);
     EXPECT_EQ(info.boardType, BOARD_TYPE_PROTOCOL7);
-    EXPECT_EQ(info.boardTypeSub, BOARD_TYPE_SUB_UNKNOWN);
     EXPECT_EQ(info.sysInfo.verHigh, 0x15);
     EXPECT_EQ(info.sysInfo.verLow, 0x79);
     EXPECT_THAT(info.sysInfo.versionA, ElementsAre(1, 2, 3, 4));
@@ -244,17 +222,10 @@ TEST(Status7, DeviceTypeFillsVersionsAndType) {
     EXPECT_EQ(info.sysInfo.info90, 0x5678);
     EXPECT_EQ(info.sysInfo.info92, 0x9A);
     EXPECT_EQ(info.sysInfo.info94, 0xBC);
-    EXPECT_EQ(info.sysInfo.axisCount, 2);
-    EXPECT_FALSE(info.sysInfo.offlineSupport);
-}
 
-TEST(Status7, RefusedDeviceTypeLeavesTheTypeUnknown) {
-    Harness h;
-    h.healthyBoard7();
-    h.transfer.answer(op7::kDevType, replyWith(64, {{2, 0x01}, {4, 0x15}}));
-    ASSERT_EQ(h.connect(), SDK_OK);
-    DevInfo info;
-    h.executor->getDevInfo(info);
+    Harness refused;
+    connectVersion(refused, 0x1579, {{2, 0x01}});
+    refused.executor->getDevInfo(info);
     EXPECT_EQ(info.boardType, BOARD_TYPE_UNKNOWN);
     EXPECT_EQ(info.sysInfo.verHigh, 0);
 }
@@ -263,14 +234,12 @@ TEST(Status7, EveryExchangeOffersA256ByteReplyArea) {
     Running7 h;
     DevBaseState s;
     h.executor->getDevState(s, true);
-    h.executor->getDevState(s, true);
     uint16_t counter = 1;
     bool alive = false;
     h.executor->getDevHeartState(counter, alive);
-    ASSERT_EQ(h.transfer.exchanges.size(), 3u);
+    ASSERT_EQ(h.transfer.exchanges.size(), 2u);
     for (const auto& e : h.transfer.exchanges) {
         EXPECT_EQ(e.replyCapacity, 256u);
         EXPECT_TRUE(e.flag);
-        EXPECT_EQ(e.bytes.size(), 12u);
     }
 }

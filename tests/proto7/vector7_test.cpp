@@ -1,19 +1,12 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/harness.h"
+#include <cmath>
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+#include "proto7/rows7.h"
 
 namespace {
 
-// Exposes the lens scale that later distance conversions read.
-struct Executor7Probe : Executor7 {
-    double distScale() const { return m_distScale; }
-};
-
-Bytes payloadOf(const Bytes& packet) { return Bytes(packet.begin() + 4, packet.end()); }
+using P = Point2dConcept<int>;
 
 TarnParam lens(double fieldSize, int32_t resolution, double areaX = 0, double areaY = 0) {
     TarnParam t;
@@ -24,151 +17,129 @@ TarnParam lens(double fieldSize, int32_t resolution, double areaX = 0, double ar
     return t;
 }
 
+TarnParam exchanged(bool use9Point, bool boxExchange, int32_t nineExchange) {
+    TarnParam t = lens(100, 65535);
+    t.galvo.use9Point = use9Point;
+    t.galvo.exchangeXY = boxExchange;
+    t.galvo.calPar.exchangeXY = nineExchange;
+    return t;
+}
+
+// Range X and Y of a lens packet: 16 bits at 4 and 6, bit 16 at 10 and 11.
+Bytes lensPacket(uint32_t x, uint32_t y, uint8_t exchange = 0) {
+    return pkt(0x0221, {12, 0, uint8_t(x >> 8), uint8_t(x), uint8_t(y >> 8), uint8_t(y), exchange, 0, uint8_t(x >> 16),
+                        uint8_t(y >> 16)});
+}
+
+// A 1 mm delay distance after the lens shows the scale the lens left behind.
+Bytes distance(uint32_t units) {
+    return pkt(0x022B, {12, 0, uint8_t(units >> 24), uint8_t(units >> 16), uint8_t(units >> 8), uint8_t(units)});
+}
+
 }  // namespace
 
-TEST(Vector7, JumpToTheCentreLayout) {
-    Running7 h;
-    EXPECT_EQ(h.e7().sendMoveToAbs(Point2dConcept<int>(32768, 32768), 10000, 500), 10500u);
-    auto packets = h.flushPackets();
-    ASSERT_EQ(packets.size(), 1u);
-    EXPECT_THAT(packets[0],
-                ElementsAre(0x02, 0x41, 18, 0, 0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00, 0, 0, 0, 0));
+TEST(Vector7, Packets) {
+    expectList({
+        {"jump to the centre",
+         [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(32768, 32768), 10000, 500), 10500u); },
+         {pkt(0x0241, {18, 0, 0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00}, 18)}},
+        // Absolute vectors take at least one step, relative ones none only for a zero offset.
+        {"abs jump, 0 steps",
+         [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(5, 5), 0, 5), 6u); },
+         {pkt(0x0241, {18, 0, 0, 1, 0, 5, 0, 0, 5, 0, 0, 5}, 18)}},
+        {"abs mark, 0 steps",
+         [](Executor7& e) { EXPECT_EQ(e.sendLineToAbs(P(0, 0), 0, 0), 1u); },
+         {pkt(0x0245, {18, 0, 0, 1}, 18)}},
+        {"rel jump of zero length",
+         [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, 0), 0, 1), 1u); },
+         {pkt(0x0242, {18, 0, 0, 0, 0, 1}, 18)}},
+        {"rel jump",
+         [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, -3), 0, 1), 2u); },
+         {pkt(0x0242, {18, 0, 0, 1, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFD}, 18)}},
+        // Coordinates travel as their low 24 bits.
+        {"rel mark",
+         [](Executor7& e) { EXPECT_EQ(e.sendLineToRel(P(-1, 0x12345678), 40, 2), 42u); },
+         {pkt(0x0246, {18, 0, 0, 40, 0, 2, 0xFF, 0xFF, 0xFF, 0x34, 0x56, 0x78}, 18)}},
+        // Half ticks; doubling wraps in 32 bits; 0 is dropped.
+        {"delays",
+         [](Executor7& e) {
+             e.sendDelayTime(0);
+             e.sendDelayTime(3);
+             e.sendDelayTime(0x80000001u);
+         },
+         {pkt(0x0A00, {8, 0, 0, 0, 0, 6}, 8), pkt(0x0A00, {8, 0, 0, 0, 0, 2}, 8)}},
+        {"light delays, B first",
+         [](Executor7& e) {
+             PenParam pen;
+             pen.lightDelayA = 0x0102;
+             pen.lightDelayB = 0x0304;
+             e.sendLightOnDelay(pen);
+         },
+         {pkt(0x0208, {8, 0, 3, 4, 1, 2}, 8)}},
+        {"red light",
+         [](Executor7& e) {
+             e.sendRedSignal(true);
+             e.sendRedSignal(false);
+         },
+         {pkt(0x0212, {6, 0, 1}, 6), pkt(0x0212, {6}, 6)}},
+        // Ranges: the resolution, or for fly marking the area's share of it, rounded up.
+        {"no field",
+         [](Executor7& e) { e.sendLenPara(lens(0, 65535, 50, 50), true, 100); },
+         {lensPacket(0xFFFF, 0xFFFF)}},
+        {"fly, half the area",
+         [](Executor7& e) { e.sendLenPara(lens(100, 65536, 50, 25), true, 100); },
+         {lensPacket(0x8000, 0x4000)}},
+        {"fly, area beyond field",
+         [](Executor7& e) { e.sendLenPara(lens(100, 65536, 150, 100), true, 199); },
+         {lensPacket(0x10000, 0x10000)}},
+        {"not fly",
+         [](Executor7& e) { e.sendLenPara(lens(100, 0x10000, 50, 50), true, 2); },
+         {lensPacket(0x10000, 0x10000)}},
+        {"just outside fly range",
+         [](Executor7& e) { e.sendLenPara(lens(100, 1000, 50, 50), true, 200); },
+         {lensPacket(1000, 1000)}},
+        {"ceil", [](Executor7& e) { e.sendLenPara(lens(300, 1000, 100, 100), true, 150); }, {lensPacket(334, 334)}},
+        // The exchange flag comes from the calibration in force.
+        {"box exchange",
+         [](Executor7& e) { e.sendLenPara(exchanged(false, true, 0), false, 2); },
+         {lensPacket(0xFFFF, 0xFFFF, 1)}},
+        {"box, no exchange",
+         [](Executor7& e) { e.sendLenPara(exchanged(false, false, 5), false, 2); },
+         {lensPacket(0xFFFF, 0xFFFF, 0)}},
+        {"9-point exchange",
+         [](Executor7& e) { e.sendLenPara(exchanged(true, false, 5), false, 2); },
+         {lensPacket(0xFFFF, 0xFFFF, 1)}},
+        {"9-point, no exchange",
+         [](Executor7& e) { e.sendLenPara(exchanged(true, true, 0), false, 2); },
+         {lensPacket(0xFFFF, 0xFFFF, 0)}},
+        // The scale (device units per mm, 546 at first) changes only for a positive field.
+        {"scale kept without a field",
+         [](Executor7& e) {
+             e.sendLenPara(lens(0, 65535), false, 2);
+             e.sendDelayDistanceWait(1, 0);
+             e.sendLenPara(lens(2, 1001), false, 2);  // 500.5: rounds half away
+             e.sendDelayDistanceWait(1, 0);
+             e.sendLenPara(lens(std::nan(""), 1000), false, 2);
+             e.sendDelayDistanceWait(1, 0);
+         },
+         {lensPacket(0xFFFF, 0xFFFF), distance(546), lensPacket(1001, 1001), distance(501), lensPacket(1000, 1000),
+          distance(501)}},
+    });
 }
 
-TEST(Vector7, OpcodesStepRulesAndResults) {
-    struct Case {
-        const char* name;
-        uint32_t (Executor7::*send)(Point2dConcept<int>, uint16_t, uint16_t);
-        Point2dConcept<int> point;
-        uint16_t steps;
-        uint16_t delay;
-        uint16_t opcode;
-        uint16_t sentSteps;
-        uint32_t result;
-    };
-    const Case cases[] = {
-        {"abs jump, 0 steps", &Executor7::sendMoveToAbs, {5, 5}, 0, 5, 0x0241, 1, 6},
-        {"abs mark, 0 steps", &Executor7::sendLineToAbs, {0, 0}, 0, 0, 0x0245, 1, 1},
-        {"rel jump of zero length", &Executor7::sendMoveToRel, {0, 0}, 0, 1, 0x0242, 0, 1},
-        {"rel jump", &Executor7::sendMoveToRel, {0, -3}, 0, 1, 0x0242, 1, 2},
-        {"rel mark", &Executor7::sendLineToRel, {7, 0}, 0, 0, 0x0246, 1, 1},
-        {"rel mark with steps", &Executor7::sendLineToRel, {0, 0}, 40, 2, 0x0246, 40, 42},
-    };
-    for (const Case& c : cases) {
-        Running7 h;
-        EXPECT_EQ((h.e7().*c.send)(c.point, c.steps, c.delay), c.result) << c.name;
-        auto packets = h.flushPackets();
-        ASSERT_EQ(packets.size(), 1u) << c.name;
-        EXPECT_EQ(FakeTransfer::opcodeOf(packets[0]), c.opcode) << c.name;
-        EXPECT_EQ(packets[0][4] << 8 | packets[0][5], c.sentSteps) << c.name;
-        EXPECT_EQ(packets[0][6] << 8 | packets[0][7], c.delay) << c.name;
-    }
-}
-
-TEST(Vector7, CoordinatesTravelAsTheirLow24Bits) {
-    Running7 h;
-    h.e7().sendLineToRel(Point2dConcept<int>(-1, 0x12345678), 1, 0);
-    auto packets = h.flushPackets();
-    EXPECT_THAT(Bytes(packets[0].begin() + 8, packets[0].begin() + 14),
-                ElementsAre(0xFF, 0xFF, 0xFF, 0x34, 0x56, 0x78));
-}
-
-TEST(Vector7, DelayIsSentInHalfTicksAndZeroIsDropped) {
-    Running7 h;
-    h.e7().sendDelayTime(0);
-    h.e7().sendDelayTime(3);
-    h.e7().sendDelayTime(0x80000001u);  // doubling wraps in 32 bits
-    auto packets = h.flushPackets();
-    ASSERT_EQ(packets.size(), 2u);
-    EXPECT_THAT(packets[0], ElementsAre(0x0A, 0x00, 8, 0, 0, 0, 0, 6));
-    EXPECT_THAT(payloadOf(packets[1]), ElementsAre(0, 0, 0, 2));
-}
-
-TEST(Vector7, LensRanges) {
-    struct Case {
-        const char* name;
-        TarnParam lens;
-        MarkType type;
-        Bytes payload;
-    };
-    const Case cases[] = {
-        {"no field: resolution", lens(0, 65535, 50, 50), 100, {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}},
-        {"fly, half the area", lens(100, 65536, 50, 25), 100, {0x80, 0x00, 0x40, 0x00, 0, 0, 0, 0}},
-        {"fly, area beyond field", lens(100, 65536, 150, 100), 199, {0x00, 0x00, 0x00, 0x00, 0, 0, 1, 1}},
-        {"not fly: resolution", lens(100, 0x10000, 50, 50), 2, {0x00, 0x00, 0x00, 0x00, 0, 0, 1, 1}},
-        {"just outside fly range", lens(100, 1000, 50, 50), 200, {0x03, 0xE8, 0x03, 0xE8, 0, 0, 0, 0}},
-        {"ceil", lens(300, 1000, 100, 100), 150, {0x01, 0x4E, 0x01, 0x4E, 0, 0, 0, 0}},  // 333.3 -> 334
-    };
-    for (const Case& c : cases) {
-        Running7 h;
-        h.e7().sendLenPara(c.lens, true, c.type);
-        auto packets = h.flushPackets();
-        ASSERT_EQ(packets.size(), 1u) << c.name;
-        EXPECT_EQ(packets[0][2], 12) << c.name;
-        EXPECT_EQ(payloadOf(packets[0]), c.payload) << c.name;
-    }
-}
-
-TEST(Vector7, LensExchangeFlagFollowsTheCalibrationInForce) {
-    struct Case {
-        bool use9Point;
-        bool boxExchange;
-        int32_t nineExchange;
-        uint8_t sent;
-    };
-    for (const Case& c :
-         {Case{false, true, 0, 1}, Case{false, false, 5, 0}, Case{true, false, 5, 1}, Case{true, true, 0, 0}}) {
-        Running7 h;
-        TarnParam t = lens(100, 65535);
-        t.galvo.use9Point = c.use9Point;
-        t.galvo.exchangeXY = c.boxExchange;
-        t.galvo.calPar.exchangeXY = c.nineExchange;
-        h.e7().sendLenPara(t, false, 2);
-        EXPECT_EQ(h.flushPackets().at(0)[8], c.sent);
-    }
-}
-
-TEST(Vector7, LensSetsTheScaleOnlyForAPositiveField) {
-    Harness h(std::make_unique<Executor7Probe>());
-    auto& probe = static_cast<Executor7Probe&>(*h.executor);
-    EXPECT_DOUBLE_EQ(probe.distScale(), 546.0);
-    probe.sendLenPara(lens(0, 65535), false, 2);
-    EXPECT_DOUBLE_EQ(probe.distScale(), 546.0);
-    probe.sendLenPara(lens(110, 65535), false, 2);
-    EXPECT_DOUBLE_EQ(probe.distScale(), 65535 / 110.0);
-    probe.sendLenPara(lens(std::nan(""), 1000), false, 2);
-    EXPECT_DOUBLE_EQ(probe.distScale(), 65535 / 110.0);
-}
-
-TEST(Vector7, LightDelaysTravelBFirst) {
-    Running7 h;
-    PenParam pen;
-    pen.lightDelayA = 0x0102;
-    pen.lightDelayB = 0x0304;
-    h.e7().sendLightOnDelay(pen);
-    EXPECT_THAT(h.flushPackets().at(0), ElementsAre(0x02, 0x08, 8, 0, 0x03, 0x04, 0x01, 0x02));
-}
-
-TEST(Vector7, RedLightListAndImmediateForms) {
-    Running7 h;
-    h.e7().sendRedSignal(true);
-    h.e7().sendRedSignal(false);
-    auto packets = h.flushPackets();
-    EXPECT_THAT(packets, ElementsAre(ElementsAre(0x02, 0x12, 6, 0, 1, 0), ElementsAre(0x02, 0x12, 6, 0, 0, 0)));
-
-    EXPECT_TRUE(h.e7().setRedSignal(true));
-    EXPECT_THAT(h.transfer.requests().back(), ElementsAre(0xAA, 0x2E, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-    h.transfer.answer(0xAA2E, replyWith(4, {{2, 1}}));
-    EXPECT_FALSE(h.e7().setRedSignal(false));
-    EXPECT_THAT(h.transfer.requests().back(), ElementsAre(0xAA, 0x2E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
+TEST(Vector7, RedLightNowIsJudgedByTheBoard) {
+    expectRequests({
+        {"on", [](Executor7& e) { return e.setRedSignal(true); }, {pkt(0xAA2E, {1})}, true},
+        {"off", [](Executor7& e) { return e.setRedSignal(false); }, {pkt(0xAA2E)}, true},
+    });
 }
 
 TEST(Vector7, EncodersQueueEvenWhileStopped) {
     Harness h;
     h.healthyBoard7();
     ASSERT_EQ(h.connect(), SDK_OK);
-    h.e7().sendLineToAbs(Point2dConcept<int>(1, 2), 3, 4);
-    EXPECT_THAT(h.transfer.frames(), IsEmpty());
+    h.e7().sendLineToAbs(P(1, 2), 3, 4);
+    EXPECT_TRUE(h.transfer.frames().empty());
     h.executor->setRun();
     EXPECT_EQ(h.flushPackets().size(), 1u);
 }

@@ -1,0 +1,49 @@
+#pragma once
+
+// Table runners shared by the protocol 7 suites: a call and the bytes it must put on the wire.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "support/bytes.h"
+#include "support/harness.h"
+
+// A call on a marking board and every list packet it must queue, in order.
+struct ListRow {
+    const char* name;
+    std::function<void(Executor7&)> call;
+    std::vector<Bytes> packets;
+};
+
+inline void expectList(const std::vector<ListRow>& rows) {
+    for (const ListRow& r : rows) {
+        Running7 h;
+        r.call(h.e7());
+        EXPECT_EQ(h.flushPackets(), r.packets) << r.name;
+    }
+}
+
+// An immediate command, the requests it sends and whether the board's status byte decides its
+// result (else only the transport does). Each row runs on an accepting, a refusing and a lost link.
+struct RequestRow {
+    const char* name;
+    std::function<bool(Executor7&)> call;
+    std::vector<Bytes> requests;
+    bool judged;
+};
+
+inline void expectRequests(const std::vector<RequestRow>& rows) {
+    for (const RequestRow& r : rows) {
+        Harness h;
+        EXPECT_TRUE(r.call(h.e7())) << r.name;
+        EXPECT_EQ(h.transfer.requests(), r.requests) << r.name;
+        Harness refused;
+        refused.transfer.defaultReply = Bytes{0, 0, 1};
+        EXPECT_EQ(r.call(refused.e7()), !r.judged) << r.name << " refused";
+        Harness lost;
+        for (const Bytes& q : r.requests) lost.transfer.failOpcode(FakeTransfer::opcodeOf(q));
+        EXPECT_FALSE(r.call(lost.e7())) << r.name << " lost";
+    }
+}

@@ -3,14 +3,14 @@
 
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
+#include "core/axis_slots.h"
 #include "core/exchange.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 
 namespace {
 
-// The board counts raw positions from this value.
-constexpr uint32_t kPositionOrigin = 0x40000000;
+using axis_slots::kPositionOrigin;
 // Linkage times are sent in periods of the 48 MHz clock (20.8333 ns).
 constexpr double kClockPeriodNs = 20.8333;
 constexpr int kMotionAxes = 8;

@@ -89,8 +89,9 @@ TEST(KestCmd, PacketsCarryTheirFieldsAtTheirOffsets) {
              c->setBit(1, 7, true);
              c->setBit(1, 0, true);
              c->setBit(1, 0, false);
-             c->setBit(2, 0, true);  // beyond the packet
-             c->setBit(0, 8, true);  // no such bit
+             c->setBit(2, 0, true);       // beyond the packet
+             c->setBit(0, 8, true);       // no such bit
+             EXPECT_EQ(c->m_data[6], 0);  // the inline buffer behind the packet stays untouched
              return c;
          },
          {0x01, 0x00, 6, 0, 0x00, 0x80}},

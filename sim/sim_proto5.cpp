@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "cmd/wire.h"
+#include "core/axis_slots.h"
+#include "core/identity_opcodes.h"
 #include "proto5/opcodes5.h"
 #include "sim_model.h"
 
@@ -17,14 +19,11 @@ namespace {
 
 constexpr size_t kPacketLen = op5::kPacketLen;
 constexpr size_t kEepromWriteLen = 38;
-constexpr size_t kBindLen = 18;
-constexpr size_t kSetIpLen = 22;
-constexpr size_t kSetMacLen = 16;
 
-constexpr uint16_t kProbe = 0x0123;
-constexpr uint16_t kBind = 0xF0FA;
-constexpr uint16_t kSetIp = 0xF010;
-constexpr uint16_t kSetMac = 0xF011;
+using identity::kBind;
+using identity::kProbe;
+using identity::kSetIp;
+using identity::kSetMac;
 constexpr uint16_t kErased = 0xFFFF;  // erased flash: a stored program ends here
 
 // Status byte of the state reply.
@@ -37,7 +36,7 @@ constexpr uint8_t kBusyBit = 0x01;  // parameter memory replies
 constexpr uint8_t kUnknownStatus = 0xFF;
 constexpr uint16_t kWordRefused = 0xFFFF;
 constexpr uint32_t kMemoryUnit = 4096;  // free command memory is reported in these
-constexpr uint32_t kPositionOrigin = 0x40000000;
+using axis_slots::kPositionOrigin;
 constexpr uint32_t kSector = 4096;
 constexpr size_t kPageDataAt = 12;
 constexpr uint32_t kReadPiece = 32;
@@ -56,11 +55,11 @@ int16_t signed16(const Bytes& b, size_t at) { return static_cast<int16_t>(be16(b
 size_t requestLength(uint16_t opcode) {
     switch (opcode) {
         case kBind:
-            return kBindLen;
+            return identity::kBindLenProto5;
         case kSetIp:
-            return kSetIpLen;
+            return identity::kSetIpLen;
         case kSetMac:
-            return kSetMacLen;
+            return identity::kSetMacLen;
         case op5::kEepromWrite:
             return kEepromWriteLen;
         case op5::kOfflineWritePage:

@@ -4,6 +4,8 @@
 #include <limits>
 
 #include "cmd/wire.h"
+#include "core/axis_slots.h"
+#include "core/identity_opcodes.h"
 #include "proto7/opcodes7.h"
 #include "sim/sim_model.h"
 
@@ -32,9 +34,9 @@ constexpr uint8_t kSectorErase = 0x20;
 constexpr uint16_t kSwappedPortsA = 0x1579;
 constexpr uint16_t kSwappedPortsB = 0x1700;  // also sends the status outputs least significant byte first
 
-constexpr uint32_t kPositionOrigin = 0x40000000;  // axis positions count from here
-constexpr int kStatusAxes = 3;                    // positions in the extended status
-constexpr int kMotionAxes = 8;                    // entries of the axis state reply
+using axis_slots::kPositionOrigin;
+constexpr int kStatusAxes = 3;  // positions in the extended status
+constexpr int kMotionAxes = 8;  // entries of the axis state reply
 constexpr int kModelAxes = 4;
 constexpr int kSlots = 2;  // axis slots of the pulse move
 
@@ -155,10 +157,10 @@ private:
 };
 
 const Proto7::Command Proto7::kCommands[] = {
-    {op7::kProbe, kImmediateLen, &Proto7::accept},  // bytes 0-1 stay 0: no echo, so not taken for protocol 5
-    {0xF0FA, 14, &Proto7::accept},                  // binding
-    {0xF010, 22, &Proto7::accept},                  // IP address
-    {0xF011, 16, &Proto7::accept},                  // MAC address
+    {identity::kProbe, kImmediateLen, &Proto7::accept},  // bytes 0-1 stay 0: no echo, so not taken for protocol 5
+    {identity::kBind, identity::kBindLenProto7, &Proto7::accept},
+    {identity::kSetIp, identity::kSetIpLen, &Proto7::accept},
+    {identity::kSetMac, identity::kSetMacLen, &Proto7::accept},
     {op7::kBoardMode, kImmediateLen, &Proto7::boardMode},
     {op7::kDevType, kImmediateLen, &Proto7::devType},
     {op7::kHeartbeat, kImmediateLen, &Proto7::heartbeat},

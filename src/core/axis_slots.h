@@ -11,6 +11,9 @@ namespace axis_slots {
 
 constexpr int kSlots = 2;
 
+// Boards of both protocols (and the simulated one) count raw axis positions from this value.
+constexpr uint32_t kPositionOrigin = 0x40000000;
+
 // Two slots as one call fills them; unused slots keep default parameters and count 0.
 struct Slots {
     ExtAxisPar par[kSlots];

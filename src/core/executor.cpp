@@ -4,12 +4,12 @@
 
 #include "cmd/packet_writer.h"
 #include "core/exchange.h"
+#include "core/identity_opcodes.h"
 #include "executor/proto7/executor7.h"
 #include "proto5/executor5.h"
 
 namespace {
 
-constexpr uint16_t kProbeOpcode = 0x0123;
 constexpr uint32_t kDefaultSramMaxSize = 0x100000;
 constexpr uint32_t kDefaultEepromLimit = 8192;
 
@@ -57,13 +57,13 @@ bool Executor::getProtocol(Transfer* transfer, BOARD_PROTOCOL& protocol) {
     Reply reply;
     bool ok;
     {
-        auto probe = makeImmediatePacket(kProbeOpcode);
+        auto probe = makeImmediatePacket(identity::kProbe);
         ok = exchange(transfer, *probe, reply, false);
     }
     if (!ok) return false;
 
     // A protocol 5 board echoes the probe's opcode; anything else is a protocol 7 board.
-    protocol = (reply.at(0) == 0x01 && reply.at(1) == 0x23) ? BOARD_PROTOCOL_5 : BOARD_PROTOCOL_7;
+    protocol = reply.be16(0) == identity::kProbe ? BOARD_PROTOCOL_5 : BOARD_PROTOCOL_7;
     const bool proto7 = protocol == BOARD_PROTOCOL_7;
     transfer->setLinkMode(transfer->isNetLink() || proto7, proto7);
     return true;

@@ -1,18 +1,11 @@
 #include <cstdint>
 
+#include "cmd/wire.h"
 #include "core/exchange.h"
+#include "core/identity_opcodes.h"
 #include "core/log.h"
 #include "core/net_fields.h"
 #include "executor/core/executor.h"
-
-namespace {
-
-// Binding request: F0 FA, bind flag, 0, board MAC, this host's address, board address.
-// Protocol 7 boards take the first 14 bytes, protocol 5 boards all 18.
-constexpr uint32_t kBindLenProto7 = 14;
-constexpr uint32_t kBindLenProto5 = 18;
-
-}  // namespace
 
 bool Executor::isBind() {
     if (isVirtual()) return true;
@@ -41,11 +34,13 @@ bool Executor::setBind(bool bind) {
         return false;
     }
 
-    uint8_t request[kBindLenProto5] = {0xF0, 0xFA, static_cast<uint8_t>(bind ? 1 : 0), 0};
+    uint8_t request[identity::kBindLenProto5] = {};
+    wire::put16be(request, identity::kBind);
+    request[2] = static_cast<uint8_t>(bind ? 1 : 0);
     net_fields::putMac(request + 4, m_devPar.m_mac);
     net_fields::putIPv4(request + 10, m_devPar.m_localIp);
     net_fields::putIPv4(request + 14, m_devPar.m_ip);
-    const uint32_t length = m_protVer == 7 ? kBindLenProto7 : kBindLenProto5;
+    const uint32_t length = m_protVer == 7 ? identity::kBindLenProto7 : identity::kBindLenProto5;
 
     Reply reply;
     if (!exchangeBytes(m_transfer, request, length, reply)) return false;

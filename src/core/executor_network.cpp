@@ -1,18 +1,12 @@
 #include <cstdint>
 
+#include "cmd/wire.h"
 #include "core/exchange.h"
+#include "core/identity_opcodes.h"
 #include "core/log.h"
 #include "core/net_fields.h"
 #include "executor/core/executor.h"
 #include "executor/platform/ipv4_helper.h"
-
-namespace {
-
-// F0 10: board MAC, new address, mask, gateway. F0 11: board MAC, new MAC.
-constexpr uint32_t kIpRequestLen = 22;
-constexpr uint32_t kMacRequestLen = 16;
-
-}  // namespace
 
 bool Executor::setIPAddr(std::string ip) {
     if (m_transfer == nullptr) return false;
@@ -29,13 +23,14 @@ bool Executor::setIPAddr(std::string ip) {
         return false;
     }
 
-    uint8_t request[kIpRequestLen] = {0xF0, 0x10, 0x00, 0x00};
+    uint8_t request[identity::kSetIpLen] = {};
+    wire::put16be(request, identity::kSetIp);
     net_fields::putMac(request + 4, m_devPar.m_mac);
     net_fields::putIPv4(request + 10, ip);
     net_fields::putIPv4(request + 14, m_devPar.m_mask);
     net_fields::putIPv4(request + 18, m_devPar.m_gateway);
     Reply reply;
-    if (!exchangeBytes(m_transfer, request, kIpRequestLen, reply)) return false;
+    if (!exchangeBytes(m_transfer, request, identity::kSetIpLen, reply)) return false;
     m_devPar.m_ip = ip;
     return true;
 }
@@ -47,11 +42,12 @@ bool Executor::setMacAddr(std::string mac) {
         logError("Executor::setMacAddr fail not BindByMe");
         return false;
     }
-    uint8_t request[kMacRequestLen] = {0xF0, 0x11, 0x00, 0x00};
+    uint8_t request[identity::kSetMacLen] = {};
+    wire::put16be(request, identity::kSetMac);
     net_fields::putMac(request + 4, m_devPar.m_mac);
     net_fields::putMac(request + 10, mac);
     Reply reply;
-    if (!exchangeBytes(m_transfer, request, kMacRequestLen, reply)) return false;
+    if (!exchangeBytes(m_transfer, request, identity::kSetMacLen, reply)) return false;
     m_devPar.m_mac = mac;
     return true;
 }

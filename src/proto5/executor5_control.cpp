@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "cmd/packet_writer.h"
+#include "core/axis_slots.h"
 #include "core/exchange.h"
 #include "core/list_queue.h"
 #include "core/log.h"
@@ -14,7 +15,7 @@ namespace {
 
 // Refusal word of the commands that answer with a 16-bit word.
 constexpr uint16_t kRefused = 0xFFFF;
-constexpr uint32_t kPositionOrigin = 0x40000000;
+using axis_slots::kPositionOrigin;
 constexpr uint32_t kCounterWrap = 65536;
 
 // One 12-byte command judged by the transport alone, as protocol 5 boards answer.

@@ -3,6 +3,7 @@
 
 #include "cmd/counts.h"
 #include "cmd/packet_writer.h"
+#include "core/axis_slots.h"
 #include "core/exchange.h"
 #include "core/list_queue.h"
 #include "executor/proto7/executor7.h"
@@ -10,8 +11,7 @@
 
 namespace {
 
-// The board counts raw positions from this value.
-constexpr uint32_t kPositionOrigin = 0x40000000;
+using axis_slots::kPositionOrigin;
 // Linkage times are sent in periods of the 48 MHz clock (20.8333 ns).
 constexpr double kClockPeriodNs = 20.8333;
 constexpr int kMotionAxes = 8;

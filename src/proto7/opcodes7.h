@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/identity_opcodes.h"
+
 // Opcodes of protocol 7 boards, with the total length of each list packet.
 namespace op7 {
 
@@ -76,7 +78,7 @@ constexpr ListOp kAxisLinkageToZeroTime{0x040C, 8};
 constexpr ListOp kDelayTime{0x0A00, 8};
 
 // Immediate commands (12-byte requests unless noted).
-constexpr uint16_t kProbe = 0x0123;
+constexpr uint16_t kProbe = identity::kProbe;
 constexpr uint16_t kHeartbeat = 0xAA01;
 constexpr uint16_t kDevState = 0xAA05;
 constexpr uint16_t kDevExtState = 0xAA07;

@@ -1,11 +1,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "cmd/packet_writer.h"
+#include "core/identity_opcodes.h"
 #include "proto5/executor5.h"
+#include "support/bytes.h"
 #include "support/harness.h"
 
 using ::testing::ElementsAre;
+using ::testing::Pair;
 
 namespace {
 
@@ -15,116 +21,10 @@ std::vector<uint16_t> opcodes(const FakeTransfer& t) {
     return out;
 }
 
-// The frame size shows in what addCmd accepts: a packet of the frame size fits, one byte more does not.
-bool acceptsPacketOf(Executor& e, uint16_t length) { return e.addCmd(makeListPacket(0x0100, length).release()); }
-
-}  // namespace
-
-TEST(Init, Protocol7FrameSizeFollowsTheLink) {
-    for (bool net : {false, true}) {
-        Harness h;
-        h.transfer.netLink = net;
-        h.healthyBoard7();
-        ASSERT_EQ(h.connect(), SDK_OK);
-        const uint16_t frame = net ? 1464 : 500;
-        EXPECT_FALSE(acceptsPacketOf(*h.executor, static_cast<uint16_t>(frame + 1)));
-        EXPECT_TRUE(acceptsPacketOf(*h.executor, frame));
-    }
-}
-
 // A protocol 5 executor whose board always runs its application, so init completes.
 struct RunningExecutor5 : Executor5 {
     BoardMode getBoardMode() override { return BOARD_MODE_APPLICATION; }
 };
-
-TEST(Init, Protocol5FrameSizeFollowsTheLinkInTableOrder) {
-    struct Case {
-        bool net;
-        bool fast;
-        int32_t linkType;
-        uint16_t frame;
-    };
-    for (const Case& c : {Case{true, true, 1, 1464}, Case{false, true, 0, 23040}, Case{false, false, 1, 23040},
-                          Case{false, false, 0, 2880}}) {
-        Harness h(std::make_unique<RunningExecutor5>());
-        h.transfer.netLink = c.net;
-        h.transfer.fastLink = c.fast;
-        h.transfer.linkType = c.linkType;
-        ASSERT_EQ(h.connect(), SDK_OK);
-        EXPECT_FALSE(acceptsPacketOf(*h.executor, static_cast<uint16_t>(c.frame + 1))) << c.frame;
-        EXPECT_TRUE(acceptsPacketOf(*h.executor, c.frame)) << c.frame;
-    }
-}
-
-TEST(Init, ConnectsResetsAndReadsTheBoardInOrder) {
-    Harness h;
-    h.healthyBoard7();
-    ASSERT_EQ(h.connect(), SDK_OK);
-    EXPECT_THAT(opcodes(h.transfer), ElementsAre(0xFFF1, 0xF0F0, 0xAA10, 0xAA34, 0xAA05));
-    EXPECT_THAT(h.sleeps.pauses, ElementsAre(2));
-    EXPECT_TRUE(h.executor->isEnable());
-    EXPECT_TRUE(h.executor->isStopRun());
-}
-
-TEST(Init, BoardReachingItsApplicationOnTheThirdReadIsAccepted) {
-    Harness h;
-    h.healthyBoard7();
-    h.transfer.answerSequence(op7::kBoardMode,
-                              {replyWith(4, {{2, 0x01}}), replyWith(4, {{2, 0x01}}), replyWith(4, {{2, 0x04}})});
-    EXPECT_EQ(h.connect(), SDK_OK);
-    EXPECT_THAT(h.sleeps.pauses, ElementsAre(1000, 1000, 2));
-}
-
-TEST(Init, BoardStuckInFactoryModeLeavesTheExecutorUnusable) {
-    Harness h;
-    h.healthyBoard7();
-    h.transfer.answer(op7::kBoardMode, replyWith(4, {{2, 0x01}}));
-    EXPECT_EQ(h.connect(), SDK_NOT_ENABLED);
-    EXPECT_THAT(h.sleeps.pauses, ElementsAre(1000, 1000, 1000));
-    EXPECT_TRUE(h.log.contains("板卡异常,初始化时仍然处于工厂模式 uMode=1"));
-    EXPECT_FALSE(h.executor->isEnable());
-    // The type is still read; the board is neither reset nor asked for status.
-    EXPECT_THAT(opcodes(h.transfer), ElementsAre(0xFFF1, 0xFFF1, 0xFFF1, 0xF0F0));
-    EXPECT_FALSE(h.executor->addCmd(makeListPacket(0x0100, 8).release()));
-}
-
-TEST(Init, UnansweredModeReadsReportModeZero) {
-    Harness h;
-    h.transfer.failOpcode(op7::kBoardMode);
-    EXPECT_EQ(h.connect(), SDK_NOT_ENABLED);
-    EXPECT_TRUE(h.log.contains("板卡异常,初始化时仍然处于工厂模式 uMode=0"));
-}
-
-TEST(Init, MissingOrUnopenableTransport) {
-    std::unique_ptr<Executor> e(Executor::create(BOARD_TYPE_PROTOCOL7, BOARD_PROTOCOL_7));
-    LogRecorder log;
-    EXPECT_EQ(e->init(DevPar(), false, false), SDK_TRANSFER_NULL);
-    EXPECT_TRUE(log.contains("Executor::init m_transfer null"));
-
-    Harness h;
-    h.transfer.open = false;
-    h.transfer.openResult = false;
-    EXPECT_EQ(h.connect(), SDK_OPEN_FAIL);
-    EXPECT_TRUE(h.log.contains("Executor::init openDev fail"));
-    EXPECT_FALSE(h.executor->isEnable());
-    EXPECT_TRUE(h.transfer.exchanges.empty());
-}
-
-TEST(Init, OpensAClosedTransport) {
-    Harness h;
-    h.healthyBoard7();
-    h.transfer.open = false;
-    EXPECT_EQ(h.connect(), SDK_OK);
-    EXPECT_EQ(h.transfer.count("openDev"), 1u);
-}
-
-TEST(Init, Protocol7BoardsAreNeverSwitchedOnline) {
-    Harness h;
-    h.healthyBoard7();
-    h.transfer.answer(op7::kDevState, replyWith(32, {{5, 0x01}, {12, 0x01}, {15, 0xFF}}));  // offline
-    ASSERT_EQ(h.connect(true, false), SDK_OK);
-    EXPECT_TRUE(h.transfer.requestsFor(0xAAA6).empty());
-}
 
 // A board that reports it can run offline, as only protocol 5 boards do today.
 struct OfflineCapable7 : Executor7 {
@@ -135,28 +35,189 @@ struct OfflineCapable7 : Executor7 {
     }
 };
 
-TEST(Init, OfflineBoardIsSwitchedOnlineAndAFailedSwitchIsLogged) {
-    for (bool staysOffline : {false, true}) {
-        Harness h(std::make_unique<OfflineCapable7>());
+using Script = std::function<void(Harness&)>;
+const Bytes kMode1 = replyWith(4, {{2, 0x01}});
+const Bytes kOffline = replyWith(32, {{5, 0x01}, {12, 0x01}});
+const Bytes kOnline = replyWith(32, {{12, 0x01}});
+const std::vector<uint16_t> kHealthy = {0xFFF1, 0xF0F0, 0xAA10, 0xAA34, 0xAA05};
+const std::vector<uint16_t> kSwitched = {0xFFF1, 0xF0F0, 0xAA10, 0xAA34, 0xAA05, 0xAAA6, 0xAA10, 0xAA05};
+const std::vector<uint16_t> kFactory = {0xFFF1, 0xFFF1, 0xFFF1, 0xF0F0};
+
+}  // namespace
+
+// Connection scenarios: what init sends, how long it pauses, what it answers and logs.
+TEST(Init, Scenarios) {
+    struct Row {
+        const char* name;
+        bool offlineCapable;
+        Script script;
+        bool goOnline;
+        SdkError result;
+        std::vector<uint16_t> requests;
+        std::vector<uint32_t> pauses;
+        const char* logged;  // nullptr: nothing expected
+        Script also;
+    };
+    const Row rows[] = {
+        {"healthy",
+         false,
+         [](Harness& h) { h.devPar.m_index = 7; },
+         false,
+         SDK_OK,
+         kHealthy,
+         {2},
+         nullptr,
+         [](Harness& h) {
+             EXPECT_TRUE(h.executor->isStopRun());
+             DevInfo info;
+             EXPECT_TRUE(h.executor->getDevInfo(info));
+             EXPECT_EQ(info.devPar.m_index, 7u);
+             EXPECT_EQ(info.boardType, BOARD_TYPE_PROTOCOL7);
+         }},
+        {"application on the third mode read",
+         false,
+         [](Harness& h) {
+             h.transfer.answerSequence(op7::kBoardMode, {kMode1, kMode1, replyWith(4, {{2, 0x04}})});
+         },
+         false,
+         SDK_OK,
+         {0xFFF1, 0xFFF1, 0xFFF1, 0xF0F0, 0xAA10, 0xAA34, 0xAA05},
+         {1000, 1000, 2},
+         nullptr,
+         nullptr},
+        {"stuck in factory mode: type read, no reset, no status",
+         false,
+         [](Harness& h) { h.transfer.answer(op7::kBoardMode, kMode1); },
+         false,
+         SDK_NOT_ENABLED,
+         kFactory,
+         {1000, 1000, 1000},
+         "板卡异常,初始化时仍然处于工厂模式 uMode=1",
+         [](Harness& h) { EXPECT_FALSE(h.executor->addCmd(makeListPacket(0x0100, 8).release())); }},
+        {"unanswered mode reads count as mode 0",
+         false,
+         [](Harness& h) { h.transfer.failOpcode(op7::kBoardMode); },
+         false,
+         SDK_NOT_ENABLED,
+         kFactory,
+         {1000, 1000, 1000},
+         "板卡异常,初始化时仍然处于工厂模式 uMode=0",
+         nullptr},
+        {"no transport",
+         false,
+         [](Harness& h) { h.executor->setTransfer(nullptr); },
+         false,
+         SDK_TRANSFER_NULL,
+         {},
+         {},
+         "Executor::init m_transfer null",
+         nullptr},
+        {"transport that does not open",
+         false,
+         [](Harness& h) { h.transfer.open = h.transfer.openResult = false; },
+         false,
+         SDK_OPEN_FAIL,
+         {},
+         {},
+         "Executor::init openDev fail",
+         nullptr},
+        {"closed transport is opened",
+         false,
+         [](Harness& h) { h.transfer.open = false; },
+         false,
+         SDK_OK,
+         kHealthy,
+         {2},
+         nullptr,
+         [](Harness& h) { EXPECT_EQ(h.transfer.count("openDev"), 1u); }},
+        {"protocol 7 boards are never switched online",
+         false,
+         [](Harness& h) { h.transfer.answer(op7::kDevState, kOffline); },
+         true,
+         SDK_OK,
+         kHealthy,
+         {2},
+         nullptr,
+         nullptr},
+        {"offline board switched online",
+         true,
+         [](Harness& h) {
+             h.transfer.answerSequence(op7::kDevState, {kOffline, kOnline});
+         },
+         true,
+         SDK_OK,
+         kSwitched,
+         {2, 100},
+         nullptr,
+         [](Harness& h) {
+             EXPECT_EQ(h.transfer.requestsFor(0xAAA6).at(0), pkt(0xAAA6));
+             EXPECT_FALSE(h.log.contains("板卡异常,切换在线模式失败"));
+         }},
+        {"offline board that stays offline",
+         true,
+         [](Harness& h) { h.transfer.answer(op7::kDevState, kOffline); },
+         true,
+         SDK_OK,
+         kSwitched,
+         {2, 100},
+         "板卡异常,切换在线模式失败",
+         nullptr},
+        {"online board left alone",
+         true,
+         [](Harness& h) { h.transfer.answer(op7::kDevState, kOnline); },
+         true,
+         SDK_OK,
+         kHealthy,
+         {2},
+         nullptr,
+         nullptr},
+        {"offline board not asked to switch",
+         true,
+         [](Harness& h) { h.transfer.answer(op7::kDevState, kOffline); },
+         false,
+         SDK_OK,
+         kHealthy,
+         {2},
+         nullptr,
+         nullptr},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Harness h = r.offlineCapable ? Harness(std::make_unique<OfflineCapable7>()) : Harness();
         h.healthyBoard7();
-        const Bytes offline = replyWith(32, {{5, 0x01}, {12, 0x01}});
-        const Bytes online = replyWith(32, {{12, 0x01}});
-        h.transfer.answerSequence(op7::kDevState, {offline, staysOffline ? offline : online});
-        ASSERT_EQ(h.connect(true, false), SDK_OK);
-        EXPECT_THAT(opcodes(h.transfer), ElementsAre(0xFFF1, 0xF0F0, 0xAA10, 0xAA34, 0xAA05, 0xAAA6, 0xAA10, 0xAA05));
-        EXPECT_THAT(h.transfer.requestsFor(0xAAA6).at(0), ElementsAre(0xAA, 0xA6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-        EXPECT_THAT(h.sleeps.pauses, ElementsAre(2, 100));
-        EXPECT_EQ(h.log.contains("板卡异常,切换在线模式失败"), staysOffline);
+        r.script(h);
+        EXPECT_EQ(h.connect(r.goOnline, false), r.result);
+        EXPECT_EQ(opcodes(h.transfer), r.requests);
+        EXPECT_EQ(h.sleeps.pauses, r.pauses);
+        EXPECT_EQ(h.executor->isEnable(), r.result == SDK_OK);
+        if (r.logged != nullptr) {
+            EXPECT_TRUE(h.log.contains(r.logged));
+        }
+        if (r.also) r.also(h);
     }
 }
 
-TEST(Init, OnlineBoardOrNoRequestLeavesTheModeAlone) {
-    Harness h(std::make_unique<OfflineCapable7>());
-    h.healthyBoard7();
-    ASSERT_EQ(h.connect(true, false), SDK_OK);  // status says online
-    h.transfer.answer(op7::kDevState, replyWith(32, {{5, 0x01}, {12, 0x01}}));
-    ASSERT_EQ(h.connect(false, false), SDK_OK);  // offline, but not asked to switch
-    EXPECT_TRUE(h.transfer.requestsFor(0xAAA6).empty());
+TEST(Init, FrameSizeFollowsTheLink) {
+    struct Row {
+        int protocol;
+        bool net;
+        bool fast;
+        int32_t linkType;
+        uint16_t frame;
+    };
+    const Row rows[] = {{7, false, false, 0, 500},  {7, true, false, 0, 1464},   {5, true, true, 1, 1464},
+                        {5, false, true, 0, 23040}, {5, false, false, 1, 23040}, {5, false, false, 0, 2880}};
+    for (const Row& r : rows) {
+        Harness h = r.protocol == 7 ? Harness() : Harness(std::make_unique<RunningExecutor5>());
+        h.healthyBoard7();
+        h.transfer.netLink = r.net;
+        h.transfer.fastLink = r.fast;
+        h.transfer.linkType = r.linkType;
+        ASSERT_EQ(h.connect(), SDK_OK);
+        // A packet of the frame size fits, one byte more does not.
+        EXPECT_FALSE(h.executor->addCmd(makeListPacket(0x0100, static_cast<uint16_t>(r.frame + 1)).release()));
+        EXPECT_TRUE(h.executor->addCmd(makeListPacket(0x0100, r.frame).release())) << r.frame;
+    }
 }
 
 TEST(Init, MoveToCenterStartsMarksAndResetsAgain) {
@@ -167,23 +228,89 @@ TEST(Init, MoveToCenterStartsMarksAndResetsAgain) {
     for (const Bytes& r : h.transfer.requestsFor(op7::kRunState)) runStates.push_back(r[3]);
     EXPECT_THAT(runStates, ElementsAre(1, 3, 1));  // reset, run for the jump, reset
     EXPECT_TRUE(h.executor->isStopRun());
-    ASSERT_EQ(h.transfer.frames().size(), 1u);
-    EXPECT_THAT(h.transfer.frames()[0],
-                ElementsAre(0x02, 0x41, 18, 0, 0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00, 0, 0, 0, 0));
+    EXPECT_THAT(h.transfer.frames(),
+                ElementsAre(pkt(0x0241, {18, 0, 0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00}, 18)));
 }
 
-TEST(UnInit, ReleasesTheLinkAndTheExecutor) {
+TEST(UnInit, ReleasesTheLinkOnce) {
     Harness h;
     h.healthyBoard7();
     ASSERT_EQ(h.connect(), SDK_OK);
     EXPECT_TRUE(h.executor->unInit());
+    EXPECT_TRUE(h.executor->unInit());  // already closed: nothing to close
     EXPECT_EQ(h.transfer.count("closeDev"), 1u);
     EXPECT_FALSE(h.executor->isEnable());
+}
 
-    h.transfer.calls.clear();
-    EXPECT_TRUE(h.executor->unInit());  // already closed: nothing to close
-    EXPECT_EQ(h.transfer.count("closeDev"), 0u);
+TEST(ExecutorFactory, ProtocolSelectsTheKindAndOtherValuesGiveNothing) {
+    std::unique_ptr<Executor> e7(Executor::create(BOARD_TYPE_PROTOCOL7, BOARD_PROTOCOL_7));
+    std::unique_ptr<Executor> e5(Executor::create(BOARD_TYPE_PROTOCOL5, BOARD_PROTOCOL_5));
+    EXPECT_NE(dynamic_cast<Executor7*>(e7.get()), nullptr);
+    EXPECT_NE(dynamic_cast<Executor5*>(e5.get()), nullptr);
+    EXPECT_EQ(Executor::create(BOARD_TYPE_PROTOCOL7, 2), nullptr);
+}
 
-    std::unique_ptr<Executor> bare(Executor::create(BOARD_TYPE_PROTOCOL7, BOARD_PROTOCOL_7));
-    EXPECT_TRUE(bare->unInit());
+// Only an echo of the probe's opcode means protocol 5; the link mode follows the answer.
+TEST(GetProtocol, ProbeReplies) {
+    struct Row {
+        Bytes reply;
+        bool net;
+        BOARD_PROTOCOL protocol;
+        std::pair<bool, bool> mode;
+    };
+    const Row rows[] = {
+        {{0x01, 0x23, 0x00}, false, BOARD_PROTOCOL_5, {false, false}},
+        {{0x01, 0x23}, true, BOARD_PROTOCOL_5, {true, false}},
+        {{0x01, 0x24, 0x00}, false, BOARD_PROTOCOL_7, {true, true}},
+        {{0x23, 0x01}, false, BOARD_PROTOCOL_7, {true, true}},
+        {{}, false, BOARD_PROTOCOL_7, {true, true}},
+    };
+    for (const Row& r : rows) {
+        FakeTransfer t;
+        t.netLink = r.net;
+        t.answer(identity::kProbe, r.reply);
+        BOARD_PROTOCOL found = -1;
+        ASSERT_TRUE(Executor::getProtocol(&t, found));
+        EXPECT_EQ(found, r.protocol);
+        EXPECT_THAT(t.requests(), ElementsAre(pkt(identity::kProbe)));
+        EXPECT_FALSE(t.exchanges[0].flag);
+        EXPECT_EQ(t.exchanges[0].replyCapacity, 256u);
+        EXPECT_THAT(t.linkModes, ElementsAre(Pair(false, false), Pair(r.mode.first, r.mode.second)));
+        EXPECT_EQ(t.count("openDev"), 0u);
+    }
+}
+
+TEST(GetProtocol, OpensAClosedTransportAndLeavesTheAnswerAloneOnFailure) {
+    BOARD_PROTOCOL p = 42;
+    EXPECT_FALSE(Executor::getProtocol(nullptr, p));
+    FakeTransfer broken;
+    broken.open = broken.openResult = false;
+    EXPECT_FALSE(Executor::getProtocol(&broken, p));
+    EXPECT_TRUE(broken.exchanges.empty());
+    FakeTransfer silent;
+    silent.failOpcode(identity::kProbe);
+    EXPECT_FALSE(Executor::getProtocol(&silent, p));
+    EXPECT_EQ(p, 42);
+
+    FakeTransfer closed;
+    closed.open = false;
+    ASSERT_TRUE(Executor::getProtocol(&closed, p));
+    EXPECT_EQ(closed.count("openDev"), 1u);
+}
+
+TEST(ExecutorUserPort, PassesBytesThroughTheTransport) {
+    Harness h;
+    uint8_t out[3] = {1, 2, 3};
+    int32_t len = 3;
+    EXPECT_TRUE(h.executor->writeUPort(out, len));
+    EXPECT_THAT(h.transfer.written, ElementsAre(1, 2, 3));
+    h.transfer.toRead = {9, 8, 7, 6};
+    uint8_t in[8] = {};
+    len = 8;
+    EXPECT_TRUE(h.executor->readUPort(in, len));
+    EXPECT_EQ(len, 4);
+    EXPECT_EQ(in[3], 6);
+    h.executor->setTransfer(nullptr);
+    EXPECT_FALSE(h.executor->readUPort(in, len));
+    EXPECT_FALSE(h.executor->writeUPort(out, len));
 }

@@ -199,6 +199,16 @@ TEST(ExeCurCmd, StopDuringTheWaitDropsTheFrameUnsent) {
     EXPECT_EQ(h.sleeps.pauses.size(), 1u);
 }
 
+TEST(ExeCurCmd, DisablingDuringTheWaitEndsItWithoutAFailure) {
+    Running7 h;
+    h.executor->addCmd(numbered(1));
+    h.transfer.answer(op7::kDevState, stateReply7(0, false, 3));
+    h.sleeps.onSleep = [&](uint32_t) { h.executor->setEnable(false); };  // another thread disables
+    EXPECT_TRUE(h.executor->exeCurCmd(false));
+    EXPECT_FALSE(h.log.contains("Executor::exeCurCmd waitForEnoughCache fail"));
+    EXPECT_EQ(statusPolls(h.transfer), 1u);
+}
+
 TEST(ExeCurCmd, RefusesWhenNotBoundAndKeepsTheList) {
     Running7 h;
     h.executor->addCmd(numbered(7));
@@ -229,8 +239,9 @@ TEST(ExeCurCmd, VirtualBoardIsNeverPolledForRoom) {
 
 TEST(WaitForFinish, PollsUntilFinishedOrIdleEvery5ms) {
     Running7 h;
+    // Work state 2 still counts as working; below 2 the board is idle.
     h.transfer.answerSequence(op7::kDevState,
-                              {stateReply7(4095, false, 3), stateReply7(4095, false, 3), stateReply7(4095, false, 1)});
+                              {stateReply7(4095, false, 3), stateReply7(4095, false, 2), stateReply7(4095, false, 1)});
     EXPECT_TRUE(h.executor->waitForFinish());
     EXPECT_EQ(statusPolls(h.transfer), 3u);
     EXPECT_THAT(h.sleeps.pauses, ElementsAre(5, 5));

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "core/identity_opcodes.h"
 #include "executor/platform/ipv4_helper.h"
 #include "support/harness.h"
 
@@ -38,7 +39,7 @@ TEST(Network, NewAddressRequestAndBookkeeping) {
                                         0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x01, 0x01)));
     EXPECT_EQ(h.par().m_ip, "192.168.1.10");
 
-    h.transfer.failOpcode(0xF010);
+    h.transfer.failOpcode(identity::kSetIp);
     EXPECT_FALSE(h.executor->setIPAddr("192.168.1.11"));
     EXPECT_EQ(h.par().m_ip, "192.168.1.10");
 }

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "executor/transfer/transfer.h"
+#include "executor/transfer/forwarding_transfer.h"
 
 // A transport in front of another one that numbers the calls reaching the board (opening, requests,
 // frames, user port traffic), records them, and can fail one chosen call or spoil its reply.
 // Thread-safe, so several host threads may share it.
-class CountingTransfer : public Transfer {
+class CountingTransfer : public ForwardingTransfer {
 public:
     using Bytes = std::vector<uint8_t>;
 
@@ -30,7 +30,7 @@ public:
         uint16_t opcode;  // requests only: the first two bytes
     };
 
-    explicit CountingTransfer(Transfer& inner) : m_inner(inner) {}
+    explicit CountingTransfer(Transfer& inner) : ForwardingTransfer(inner) {}
 
     // Call number n (from 1) gets the fault.
     void inject(int n, Fault fault) {
@@ -56,25 +56,22 @@ public:
         return m_frames;
     }
 
-    bool isOpen() override { return m_inner.isOpen(); }
-    bool openDev() override { return count(Kind::kOpen, 0) == Fault::kFail ? false : m_inner.openDev(); }
-    void closeDev() override { m_inner.closeDev(); }
+    bool openDev() override { return count(Kind::kOpen, 0) == Fault::kFail ? false : inner().openDev(); }
     bool readData(uint32_t channel, uint8_t* buffer, uint32_t bufferSize, int32_t* length, uint8_t* a, uint8_t* b,
                   bool flag) override {
         if (count(Kind::kUserPort, 0) == Fault::kFail) return false;
-        return m_inner.readData(channel, buffer, bufferSize, length, a, b, flag);
+        return inner().readData(channel, buffer, bufferSize, length, a, b, flag);
     }
     bool writeData(const uint8_t* data, uint32_t length, uint32_t channel) override {
         if (count(Kind::kUserPort, 0) == Fault::kFail) return false;
-        return m_inner.writeData(data, length, channel);
+        return inner().writeData(data, length, channel);
     }
-    bool isVirtual() override { return m_inner.isVirtual(); }
     bool ReadAndWriteCmd(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t* replyLen,
                          bool flag) override {
         const uint16_t opcode = requestLen >= 2 ? static_cast<uint16_t>(request[0] << 8 | request[1]) : 0;
         const Fault fault = count(Kind::kRequest, opcode);
         if (fault == Fault::kFail) return false;
-        if (!m_inner.ReadAndWriteCmd(request, requestLen, reply, replyLen, flag)) return false;
+        if (!inner().ReadAndWriteCmd(request, requestLen, reply, replyLen, flag)) return false;
         if (fault == Fault::kFlip) {
             for (uint32_t i = 2; i < *replyLen; ++i) reply[i] = static_cast<uint8_t>(~reply[i]);
         } else if (fault == Fault::kTruncate) {
@@ -87,16 +84,11 @@ public:
     bool ReadAndWriteData(const uint8_t* frame, uint32_t frameLen, uint8_t* reply, uint32_t* replyLen,
                           bool flag) override {
         if (count(Kind::kFrame, 0) == Fault::kFail) return false;
-        if (!m_inner.ReadAndWriteData(frame, frameLen, reply, replyLen, flag)) return false;
+        if (!inner().ReadAndWriteData(frame, frameLen, reply, replyLen, flag)) return false;
         std::lock_guard<std::mutex> lock(m_mutex);
         m_frames.emplace_back(frame, frame + frameLen);
         return true;
     }
-    int32_t getLinkType() override { return m_inner.getLinkType(); }
-    bool isDirectLink() override { return m_inner.isDirectLink(); }
-    bool isNetLink() override { return m_inner.isNetLink(); }
-    bool isFastLink() override { return m_inner.isFastLink(); }
-    void setLinkMode(bool a, bool b) override { m_inner.setLinkMode(a, b); }
 
 private:
     static constexpr uint32_t kTruncatedLen = 2;
@@ -108,7 +100,6 @@ private:
         return static_cast<int>(m_calls.size()) == m_faultAt ? m_fault : Fault::kNone;
     }
 
-    Transfer& m_inner;
     mutable std::mutex m_mutex;
     std::string m_phase;
     std::vector<Call> m_calls;

@@ -160,6 +160,7 @@ TEST(Offline7, FlashCommandsCheckAlignmentAndRamSize) {
     EXPECT_FALSE(probe.setOfflineWriteOnePage(1, 1, 0x80, page, 256));
     EXPECT_FALSE(probe.setOfflineWriteOnePage(1, 1, 0x100, page, 100));
     EXPECT_FALSE(probe.setOfflineWriteOnePage(1, 1, 0x800000, page, 256));
+    EXPECT_FALSE(probe.setOfflineWriteOnePage(1, 1, 0, nullptr, 256));  // no page to write
     EXPECT_TRUE(p.transfer.exchanges.empty());
 
     h.transfer.answer(op7::kOfflineRamSize, replyWith(8, {{4, 0x00}, {5, 0x10}, {6, 0x00}, {7, 0x00}}));

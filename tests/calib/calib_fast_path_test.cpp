@@ -5,7 +5,7 @@
 #include <limits>
 #include <random>
 
-#include "platform/quorcal.h"
+#include "calib/quorcal.h"
 
 // The calibrated mapping reads the lens in place and keeps the last nine-point fit of its thread;
 // the yardstick fills a complete lens record for every point. Over many random lenses and points,

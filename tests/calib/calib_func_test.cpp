@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "platform/quorcal.h"
+#include "calib/quorcal.h"
 
 // Default lens: 655.35 units/mm around 32768, 0..65535. Without corrections (20, 8) mm maps to
 // 20 * 655.35 = 13107 -> 45875 and 8 * 655.35 = 5242.8 -> 5243 -> 38011 on every path.

@@ -3,228 +3,214 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 namespace {
 
-// Default record: 65535 units over 100 mm around 32768.
-constexpr double kScale = 655.35;
-constexpr double kCenter = 32768.0;
 constexpr double kPitch = 40.0;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-using Mapping = bool (QuorCal::*)(const tagLenPar&, const tagVosPointF&, tagVosPointF&) const;
-const Mapping kBoth[] = {&QuorCal::CalibBox, &QuorCal::Calib9Pt};
+Point2dConcept<double> nominal(int i, double pitch = kPitch) { return {(i % 3 - 1) * pitch, (i / 3 - 1) * pitch}; }
 
-double mmOf(float dev) { return (dev - kCenter) / kScale; }
-
-tagVosPointF mapOk(Mapping mapping, const GalvoParam& galvo, double x, double y) {
-    tagLenPar rec;
-    quorcal::fillFull(rec, galvo);
-    tagVosPointF out{};
-    EXPECT_TRUE((quorcal::quorCal().*mapping)(rec, {static_cast<float>(x), static_cast<float>(y)}, out))
-        << x << ", " << y;
-    return out;
-}
-
-Point2dConcept<double> nominal(int i) { return {(i % 3 - 1) * kPitch, (i / 3 - 1) * kPitch}; }
-
-// Box coefficients neutral; the nine-point block measured up to 0.6 mm * distortion off its grid.
-GalvoParam ninePoint(double distortion) {
+// Where the beam landed for each nominal grid point: up to 0.6 mm * distortion off.
+void measuredGrid(GalvoCalPar& cal, double distortion) {
     const double dx[9] = {0.4, -0.2, 0.3, -0.5, 0.1, 0.2, 0.6, -0.3, -0.4};
     const double dy[9] = {-0.3, 0.5, 0.2, 0.1, -0.2, -0.6, 0.4, 0.3, -0.1};
-    GalvoParam galvo;
-    galvo.calPar.gridPitch = kPitch;
-    for (int i = 0; i < 9; ++i) {
-        galvo.calPar.gridPoints[i] = {nominal(i).x + distortion * dx[i], nominal(i).y + distortion * dy[i]};
+    cal.gridPitch = kPitch;
+    for (int i = 0; i < 9; ++i)
+        cal.gridPoints[i] = {nominal(i).x + distortion * dx[i], nominal(i).y + distortion * dy[i]};
+}
+
+// The mapping use9Point chooses, on a record filled from galvo, back in mm by the record's own
+// scale; NaN when it fails, which must leave the output untouched.
+Point2dConcept<double> mapMm(const GalvoParam& galvo, double x, double y) {
+    tagLenPar rec;
+    quorcal::fillFull(rec, galvo);
+    const tagVosPointF in{static_cast<float>(x), static_cast<float>(y)};
+    tagVosPointF out{7, 7};
+    const QuorCal& lib = quorcal::quorCal();
+    if (!(galvo.use9Point ? lib.Calib9Pt(rec, in, out) : lib.CalibBox(rec, in, out))) {
+        EXPECT_TRUE(out.x == 7 && out.y == 7);
+        return {kNaN, kNaN};
     }
-    return galvo;
+    const double mmPerUnit = rec.fieldSize / rec.resolution;
+    return {(out.x - rec.center) * mmPerUnit, (out.y - rec.center) * mmPerUnit};
+}
+
+using Lens = void (*)(GalvoParam&);
+void allBoxCoefficients(GalvoParam& g) {
+    const double c[8] = {1.04, 0.96, 1.02, 1.02, 1.1, 0.9, 90, 110};
+    std::copy(c, c + 8, g.boxCoef);
+}
+void ninePoint(GalvoParam& g) {
+    measuredGrid(g.calPar, 1);
+    g.use9Point = true;
+}
+// Five X segments; the Y pair is as long as its shorter table, three entries.
+void tables(GalvoParam& g) {
+    g.tableEnable = true;
+    g.corrTable1 = {-50, -20, 0, 20, 50};
+    g.corrTable2 = {-50.5, -20.1, 0, 19.8, 49.6};
+    g.corrTable3 = {-50, -10, 50, 70};
+    g.corrTable4 = {-50, -12, 50};
 }
 
 }  // namespace
 
-TEST(QuorCalRound, HalvesGoAwayFromZero) {
+TEST(QuorCal, RoundsHalvesAwayFromZero) {
     const double cases[][2] = {{2.5, 3}, {-2.5, -3}, {0.5, 1}, {-0.5, -1}, {1.4999, 1}, {0.49999999999999994, 0}};
     for (const auto& c : cases) EXPECT_EQ(quorcal::round(c[0]), c[1]) << c[0];
 }
 
-TEST(QuorCal, NeutralMappingsAreTheLinearMappingOfTheRecord) {
-    const GalvoParam neutral = ninePoint(0.0);
-    for (Mapping m : kBoth) {
-        for (double x = -50; x <= 50; x += 12.3) {
-            for (double y = -50; y <= 50; y += 9.7) {
-                const tagVosPointF out = mapOk(m, neutral, x, y);
-                EXPECT_LE(std::fabs(std::round(out.x) - (quorcal::round(static_cast<float>(x) * kScale) + kCenter)),
-                          1.0)
-                    << x;
-                EXPECT_LE(std::fabs(std::round(out.y) - (quorcal::round(static_cast<float>(y) * kScale) + kCenter)),
-                          1.0)
-                    << y;
-            }
-        }
-        // The scale is resolution / field size of the record, whatever GalvoParam::scale says:
-        // 1048575 / 200 = 5242.875 units/mm, so 10 mm -> 576716.75 and -20 mm -> 419430.5.
-        GalvoParam wide = neutral;
-        wide.fieldSize = 200;
-        wide.resolution = 1048575;
-        wide.center = 524288;
-        wide.scale = 1;
-        const tagVosPointF out = mapOk(m, wide, 10, -20);
-        EXPECT_NEAR(out.x, 576716.75, 0.1);
-        EXPECT_NEAR(out.y, 419430.5, 0.1);
-    }
-}
-
-TEST(QuorCalBox, EachCoefficientHasItsMeaning) {
-    struct Case {
-        int index;
-        double value, x, y, expectX, expectY;
-    };
-    const Case cases[] = {
-        {6, 90.0, 40, 20, 36, 20},                                     // X at 90 %
-        {7, 110.0, 40, 20, 40, 22},                                    // Y at 110 %
-        {3, 1.02, 10, 20, 10.4, 20},                                   // X += 0.02 * y
-        {3, 1.02, -10, -20, -10.4, -20}, {2, 1.02, 10, 20, 10, 20.2},  // Y += 0.02 * x
-        {0, 1.04, 30, 25, 30.3, 25},                                   // v = 25 / 50: X = 30 * (1 + 0.04 * 0.25)
-        {0, 1.04, 30, 0, 30, 0},                                       // nothing on the X axis itself
-        {1, 0.96, 25, 30, 25, 29.7},                                   // u = 0.5: Y = 30 * (1 - 0.04 * 0.25)
-        {4, 1.1, 20, 25, 21, 25},                                      // v = 0.5: X = 20 * (1 + 0.1 * 0.5)
-        {4, 1.1, 20, -25, 19, -25},                                    // and narrower towards -y
-        {5, 0.9, 25, 20, 25, 19},                                      // u = 0.5: Y = 20 * (1 - 0.1 * 0.5)
-    };
-    for (const Case& c : cases) {
-        GalvoParam galvo;
-        galvo.boxCoef[c.index] = c.value;
-        const tagVosPointF out = mapOk(&QuorCal::CalibBox, galvo, c.x, c.y);
-        EXPECT_NEAR(mmOf(out.x), c.expectX, 1e-4) << "coef " << c.index << " at " << c.x << ", " << c.y;
-        EXPECT_NEAR(mmOf(out.y), c.expectY, 1e-4) << "coef " << c.index << " at " << c.x << ", " << c.y;
-    }
-
-    // The input arrives inverted; the shear still acts on logical (10, 20), giving -10.4, not
-    // -10 + 0.02 * 20 = -9.6. With exchange set, invertY is the flag that flips X.
-    for (bool exchange : {false, true}) {
-        GalvoParam galvo;
-        galvo.boxCoef[3] = 1.02;
-        galvo.exchangeXY = exchange;
-        (exchange ? galvo.invertY : galvo.invertX) = true;
-        EXPECT_NEAR(mmOf(mapOk(&QuorCal::CalibBox, galvo, -10, 20).x), -10.4, 1e-4) << exchange;
-    }
-}
-
-TEST(QuorCalBox, TablesArePiecewiseLinearPerAxis) {
-    GalvoParam galvo;
-    galvo.tableEnable = true;
-    galvo.corrTable1 = {-50, 0, 50};        // X nominal
-    galvo.corrTable2 = {-49, 0, 51};        // X corrected
-    galvo.corrTable3 = {-50, -10, 50, 70};  // Y nominal; the last entry has no partner
-    galvo.corrTable4 = {-50, -12, 50};
-    const double cases[][4] = {
-        {25, -10, 25.5, -12},         // 25 * 51 / 50; a knot
-        {-25, 20, -24.5, 19},         // -25 * 49 / 50; -12 + 30 * 62 / 60
-        {60, -30, 61.2, -31},         // end segment extended: 60 * 51 / 50; -50 + 20 * 38 / 40
-        {-60, 60, -58.8, 60.333333},  // -60 * 49 / 50; -12 + 70 * 62 / 60
+// Field 100 mm (h = 50). All box coefficients at (20, 25), u = 0.4, v = 0.5:
+// xd = 20 * (1 + 0.04 * 0.25 + 0.1 * 0.5) = 21.2, yd = 25 * (1 - 0.04 * 0.16 - 0.1 * 0.4) = 23.84,
+// X = 0.9 * (21.2 + 0.02 * 23.84) = 19.50912, Y = 1.1 * (23.84 + 0.02 * 21.2) = 26.6904.
+TEST(QuorCal, MappingsFollowTheirCorrections) {
+    const struct {
+        const char* what;
+        Lens lens;
+        double x, y, expectX, expectY;  // expected NaN: the mapping fails
+    } cases[] = {
+        {"neutral box", [](GalvoParam&) {}, 12.3, -45.6, 12.3, -45.6},
+        {"all", allBoxCoefficients, 20, 25, 19.50912, 26.6904},
+        // Corrections act on the logical point; the caller's inversion is undone and redone.
+        {"all, invertX", [](GalvoParam& g) { allBoxCoefficients(g), g.invertX = true; }, -20, 25, -19.50912, 26.6904},
+        {"all, invertY", [](GalvoParam& g) { allBoxCoefficients(g), g.invertY = true; }, 20, -25, 19.50912, -26.6904},
+        {"all, exchange, invertY flips X",
+         [](GalvoParam& g) { allBoxCoefficients(g), g.exchangeXY = g.invertY = true; }, -20, 25, -19.50912, 26.6904},
+        {"all, exchange, invertX flips Y",
+         [](GalvoParam& g) { allBoxCoefficients(g), g.exchangeXY = g.invertX = true; }, 20, -25, 19.50912, -26.6904},
+        // Tables: -50.5 + (-10) * 30.4 / 30; -50 + 20 * 38 / 40, and so on segment by segment.
+        {"tables, below both", tables, -60, -60, -60.633333, -59.5},
+        {"tables, first segments", tables, -35, -30, -35.3, -31},
+        {"tables, knot", tables, -20, -10, -20.1, -12},
+        {"tables, inner segments", tables, -10, 20, -10.05, 19},
+        {"tables, X segment 3", tables, 10, 0, 9.9, -1.666667},
+        {"tables, last segments", tables, 35, 60, 34.7, 60.333333},
+        {"tables, above", tables, 60, 40, 59.533333, 39.666667},
+        {"tables, then box", [](GalvoParam& g) { tables(g), g.boxCoef[6] = 90; }, 35, 0, 31.23, -1.666667},
+        {"tables disabled", [](GalvoParam& g) { tables(g), g.tableEnable = false; }, 35, 20, 35, 20},
+        {"one entry is no table", [](GalvoParam& g) { tables(g), g.corrTable1 = {5}; }, 35, 20, 35, 19},
+        {"a NaN ends the pair",
+         [](GalvoParam& g) {
+             tables(g), g.corrTable1 = {-50, 0, 50, kNaN, -100}, g.corrTable2 = {-49, 0, 51, 0};
+         },
+         -25, 20, -24.5, 19},
+        {"nominal values equal", [](GalvoParam& g) { tables(g), g.corrTable3[1] = -50; }, 1, 1, kNaN, kNaN},
+        {"field size 0", [](GalvoParam& g) { g.fieldSize = 0; }, 1, 1, kNaN, kNaN},
+        {"negative field size", [](GalvoParam& g) { g.fieldSize = -100; }, 1, 1, kNaN, kNaN},
+        {"resolution 0", [](GalvoParam& g) { g.resolution = 0; }, 1, 1, kNaN, kNaN},
+        {"NaN x", [](GalvoParam&) {}, kNaN, 1, kNaN, kNaN},
+        {"NaN y", [](GalvoParam&) {}, 1, kNaN, kNaN, kNaN},
+        {"beyond a float", [](GalvoParam&) {}, 1, 3e38, kNaN, kNaN},
+        // Nine-point: an undistorted grid is the identity, the box values play no part.
+        {"undistorted grid",
+         [](GalvoParam& g) { measuredGrid(g.calPar, 0), g.use9Point = true, g.boxCoef[6] = 90, g.invertX = true; },
+         12.3, -45.6, 12.3, -45.6},
+        {"pitch 0", [](GalvoParam& g) { ninePoint(g), g.calPar.gridPitch = 0; }, 1, 1, kNaN, kNaN},
+        {"negative pitch", [](GalvoParam& g) { ninePoint(g), g.calPar.gridPitch = -40; }, 1, 1, kNaN, kNaN},
+        {"infinite pitch", [](GalvoParam& g) { ninePoint(g), g.calPar.gridPitch = HUGE_VAL; }, 1, 1, kNaN, kNaN},
+        {"two points coincide", [](GalvoParam& g) { ninePoint(g), g.calPar.gridPoints[4] = g.calPar.gridPoints[0]; }, 1,
+         1, kNaN, kNaN},
+        {"points on one line",
+         [](GalvoParam& g) {
+             ninePoint(g);
+             for (auto& p : g.calPar.gridPoints) p.y = p.x;
+         },
+         1, 1, kNaN, kNaN},
+        {"NaN point", [](GalvoParam& g) { ninePoint(g), g.calPar.gridPoints[2].x = kNaN; }, 1, 1, kNaN, kNaN},
     };
     for (const auto& c : cases) {
-        const tagVosPointF out = mapOk(&QuorCal::CalibBox, galvo, c[0], c[1]);
-        EXPECT_NEAR(mmOf(out.x), c[2], 1e-4) << c[0];
-        EXPECT_NEAR(mmOf(out.y), c[3], 1e-4) << c[1];
+        GalvoParam galvo;
+        c.lens(galvo);
+        const Point2dConcept<double> got = mapMm(galvo, c.x, c.y);
+        if (std::isnan(c.expectX)) {
+            EXPECT_TRUE(std::isnan(got.x)) << c.what;
+            continue;
+        }
+        EXPECT_NEAR(got.x, c.expectX, 1e-4) << c.what;
+        EXPECT_NEAR(got.y, c.expectY, 1e-4) << c.what;
     }
-
-    galvo.tableEnable = false;
-    EXPECT_NEAR(mmOf(mapOk(&QuorCal::CalibBox, galvo, 25, -10).x), 25, 1e-4);
-    galvo.tableEnable = true;
-    galvo.corrTable1 = {5};  // a single entry is no table
-    EXPECT_NEAR(mmOf(mapOk(&QuorCal::CalibBox, galvo, 25, -10).x), 25, 1e-4);
 }
 
-TEST(QuorCalNinePoint, ExactAtTheMeasuredPositions) {
-    for (bool invertX : {false, true}) {
-        GalvoParam galvo = ninePoint(1.0);
-        galvo.calPar.invertX = invertX;
-        const double sx = invertX ? -1.0 : 1.0;
+// The fit sends each measured position to its nominal point, under every routing of the flags.
+TEST(QuorCal, NinePointIsExactAtTheMeasuredPositions) {
+    // exchange, invertX, invertY, then the signs of X and Y
+    const int flags[][5] = {{0, 0, 0, 1, 1}, {0, 1, 0, -1, 1}, {0, 0, 1, 1, -1}, {1, 0, 1, -1, 1}, {1, 1, 0, 1, -1}};
+    for (const auto& f : flags) {
+        GalvoParam galvo;
+        galvo.use9Point = true;
+        measuredGrid(galvo.calPar, 1.0);
+        galvo.calPar.exchangeXY = f[0];
+        galvo.calPar.invertX = f[1];
+        galvo.calPar.invertY = f[2];
+        const double sx = f[3];
+        const double sy = f[4];
         for (int i = 0; i < 9; ++i) {
             const Point2dConcept<double> measured = galvo.calPar.gridPoints[i];
-            const tagVosPointF out = mapOk(&QuorCal::Calib9Pt, galvo, sx * measured.x, measured.y);
-            EXPECT_NEAR(out.x, sx * nominal(i).x * kScale + kCenter, 0.02) << i;
-            EXPECT_NEAR(out.y, nominal(i).y * kScale + kCenter, 0.02) << i;
+            const Point2dConcept<double> got = mapMm(galvo, sx * measured.x, sy * measured.y);
+            EXPECT_NEAR(got.x, sx * nominal(i).x, 3e-5) << i;
+            EXPECT_NEAR(got.y, sy * nominal(i).y, 3e-5) << i;
         }
     }
 }
 
-// Sweeps each axis in 0.01 mm steps: the output must move forward by about 6.55 units a step.
-TEST(QuorCal, ModerateCorrectionsAreContinuousAndMonotonic) {
-    GalvoParam box;
-    const double coef[8] = {1.03, 0.97, 1.01, 0.99, 1.02, 0.98, 95.0, 103.0};
-    std::copy(coef, coef + 8, box.boxCoef);
-    box.tableEnable = true;
-    box.corrTable1 = {-50, -20, 0, 20, 50};
-    box.corrTable2 = {-50.5, -20.1, 0, 19.8, 49.6};
-    const GalvoParam grid = ninePoint(1.0);
-    for (Mapping m : kBoth) {
-        const GalvoParam& galvo = m == &QuorCal::CalibBox ? box : grid;
-        for (double across : {-45.0, 0.0, 30.0}) {
-            tagVosPointF prevX = mapOk(m, galvo, -50, across);
-            tagVosPointF prevY = mapOk(m, galvo, across, -50);
-            for (int k = 1; k <= 10000; ++k) {
-                const double along = -50 + k * 0.01;
-                const tagVosPointF nextX = mapOk(m, galvo, along, across);
-                const tagVosPointF nextY = mapOk(m, galvo, across, along);
-                ASSERT_GT(nextX.x - prevX.x, 4.0) << along << ", " << across;
-                ASSERT_LT(nextX.x - prevX.x, 9.0) << along << ", " << across;
-                ASSERT_GT(nextY.y - prevY.y, 4.0) << across << ", " << along;
-                ASSERT_LT(nextY.y - prevY.y, 9.0) << across << ", " << along;
-                prevX = nextX;
-                prevY = nextY;
+// The in-place mapping reads the lens where it lies and remembers per thread the last grid fit and
+// table checks; the yardstick fills a whole record per point. On random lenses, some unusable, two
+// taking turns so that what is remembered is both reused and replaced, they agree bit for bit.
+TEST(QuorCal, InPlaceMappingMatchesTheFullRecordBitForBit) {
+    std::mt19937 random(20240611);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    auto oneIn = [&](int n) { return std::uniform_int_distribution<int>(1, n)(random) == 1; };
+    auto lens = [&] {
+        GalvoParam g;
+        g.fieldSize = oneIn(2) ? uniform(20, 300) : (oneIn(20) ? 0.0 : 100.0);
+        g.setResolution(oneIn(2) ? 65535 : 1048575);
+        g.exchangeXY = oneIn(2), g.invertX = oneIn(2), g.invertY = oneIn(2);
+        for (int i = 0; i < 8; ++i) g.boxCoef[i] = uniform(0.9, 1.1) * (i < 6 ? 1 : 100);
+        g.tableEnable = oneIn(2);
+        // Lengths around the 100 slots of a record; now and then a NaN ends one early or a step falls.
+        for (auto* t : {&g.corrTable1, &g.corrTable2, &g.corrTable3, &g.corrTable4, &g.corrTable5, &g.corrTable6}) {
+            const size_t length = std::uniform_int_distribution<size_t>(0, 120)(random);
+            for (double v = uniform(-80, -40); t->size() < length; v += uniform(0.2, 2.0)) t->push_back(v);
+            if (length > 2 && oneIn(9)) (*t)[length / 2] = kNaN;
+            if (length > 2 && oneIn(9)) (*t)[length / 3] = -100.0;
+        }
+        g.use9Point = oneIn(2);
+        GalvoCalPar& cal = g.calPar;
+        cal.exchangeXY = oneIn(2), cal.invertX = oneIn(2), cal.invertY = oneIn(2);
+        cal.gridPitch = oneIn(31) ? 0.0 : uniform(10, 50);
+        for (int i = 0; i < 9; ++i) {
+            cal.gridPoints[i] = {nominal(i, cal.gridPitch).x + uniform(-1, 1),
+                                 nominal(i, cal.gridPitch).y + uniform(-1, 1)};
+        }
+        if (oneIn(21)) cal.gridPoints[4] = cal.gridPoints[0];
+        if (oneIn(21)) cal.gridPoints[7].y = HUGE_VAL;
+        return g;
+    };
+    int succeeded = 0;
+    for (int round = 0; round < 400; ++round) {
+        GalvoParam lenses[2] = {lens(), lens()};
+        for (int i = 0; i < 500; ++i) {
+            GalvoParam& g = lenses[(i / 20) % 2];
+            const tagVosPointF in =
+                oneIn(51) ? tagVosPointF{NAN, 1} : tagVosPointF{float(uniform(-60, 60)), float(uniform(-60, 60))};
+            tagVosPointF fast{-1, -1};
+            tagVosPointF reference{-1, -1};
+            const bool fastOk = quorcal::mapInPlace(g, in, fast);
+            ASSERT_EQ(fastOk, quorcal::mapWithFullRecord(g, in, reference)) << round << " " << i;
+            ASSERT_EQ(std::memcmp(&fast, &reference, sizeof fast), 0)
+                << round << " " << i << ": " << fast.x << " " << reference.x;
+            succeeded += fastOk;
+            // A grid or table edited in place, at the same address, must be fitted or checked afresh.
+            if (i == 250) {
+                g.calPar.gridPoints[2].x += 0.25;
+                if (g.corrTable1.size() > 3) g.corrTable1[2] = g.corrTable1[1];  // no longer rising
+                if (g.corrTable4.size() > 3) g.corrTable4[1] = kNaN;             // the Y pair ends early
             }
         }
     }
-}
-
-TEST(QuorCal, UnusableRecordsAndInputsFailWithoutWriting) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    GalvoParam usable = ninePoint(1.0);
-    usable.tableEnable = true;
-    usable.corrTable1 = usable.corrTable2 = {-50, 0, 50};
-    enum Which { kBox = 1, kNine = 2, kAll = 3 };  // the mappings that must refuse
-    struct Case {
-        const char* what;
-        void (*spoil)(tagLenPar&);
-        tagVosPointF in;
-        Which which;
-    };
-    const Case cases[] = {
-        {"field size 0", [](tagLenPar& r) { r.fieldSize = 0; }, {1, 1}, kAll},
-        {"negative field size", [](tagLenPar& r) { r.fieldSize = -100; }, {1, 1}, kAll},
-        {"resolution 0", [](tagLenPar& r) { r.resolution = 0; }, {1, 1}, kAll},
-        {"NaN x", [](tagLenPar&) {}, {nan, 1}, kAll},
-        {"NaN y", [](tagLenPar&) {}, {1, nan}, kAll},
-        {"nominal table not increasing",
-         [](tagLenPar& r) { r.tables[quorcal::kTableNominalX][1] = -50; },
-         {1, 1},
-         kBox},
-        {"pitch 0", [](tagLenPar& r) { r.calPar.gridPitch = 0; }, {1, 1}, kNine},
-        {"negative pitch", [](tagLenPar& r) { r.calPar.gridPitch = -40; }, {1, 1}, kNine},
-        {"two points coincide", [](tagLenPar& r) { r.calPar.gridPoints[4] = r.calPar.gridPoints[0]; }, {1, 1}, kNine},
-        {"points on one line",
-         [](tagLenPar& r) {
-             for (auto& p : r.calPar.gridPoints) p.y = p.x;
-         },
-         {1, 1},
-         kNine},
-        {"NaN point", [](tagLenPar& r) { r.calPar.gridPoints[2].x = std::nan(""); }, {1, 1}, kNine},
-    };
-    for (const Case& c : cases) {
-        for (int k = 0; k < 2; ++k) {
-            tagLenPar rec;
-            quorcal::fillFull(rec, usable);
-            tagVosPointF out{};
-            EXPECT_TRUE((quorcal::quorCal().*kBoth[k])(rec, {1, 1}, out)) << "before: " << c.what;
-            c.spoil(rec);
-            out = {7, 7};
-            EXPECT_EQ((quorcal::quorCal().*kBoth[k])(rec, c.in, out), !(c.which & (1 << k))) << c.what;
-            if (c.which & (1 << k)) {
-                EXPECT_EQ(out.x, 7) << c.what;
-                EXPECT_EQ(out.y, 7) << c.what;
-            }
-        }
-    }
+    EXPECT_GT(succeeded, 200000 / 4);  // not all failures
 }

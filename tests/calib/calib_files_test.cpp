@@ -100,6 +100,8 @@ TEST_F(CalibFiles, AFileIsReadWholeOrNotAtAll) {
         {text, true},
         {spaced, true},
         {replaced(replaced(text, "fieldSize 0.1\n", ""), "end\n", "fieldSize 0.1\nend\n"), true},  // any order
+        // One byte past a read block: a last read of a single byte still counts.
+        {"#" + std::string(65536 - text.size(), 'x') + "\n" + text.substr(0, text.size() - 1), true},
         {"", false},
         {"quorcal-calibration 2\nend\n", false},
         {"calibration 1\nend\n", false},
@@ -242,9 +244,11 @@ TEST_F(CalibFiles, PointSetsAppendBySelector) {
     ASSERT_TRUE(CalibFunc::getCalibPnts(file.c_str(), 1, n, grid));
     ASSERT_EQ(grid.size(), 5u);
     EXPECT_EQ(std::memcmp(&grid[1], five.data(), 4 * sizeof(CalData)), 0);
-    n = 0;  // a size query: fails, appends nothing, tells the side
-    EXPECT_FALSE(CalibFunc::getCalibPnts(file.c_str(), 1, n, grid));
-    EXPECT_EQ(n, 2);
+    for (int wrong : {0, 3}) {  // 0 asks for the side; any wrong size fails, appends nothing, tells it
+        n = wrong;
+        EXPECT_FALSE(CalibFunc::getCalibPnts(file.c_str(), 1, n, grid));
+        EXPECT_EQ(n, 2);
+    }
     n = 0;
     EXPECT_TRUE(CalibFunc::getCalibPnts(file.c_str(), 0, n, grid));
     // Sizes no grid can have fail before anything is allocated.

@@ -92,6 +92,11 @@ TEST(QuorCal, MappingsFollowTheirCorrections) {
         {"tables, above", tables, 60, 40, 59.533333, 39.666667},
         {"tables, then box", [](GalvoParam& g) { tables(g), g.boxCoef[6] = 90; }, 35, 0, 31.23, -1.666667},
         {"tables disabled", [](GalvoParam& g) { tables(g), g.tableEnable = false; }, 35, 20, 35, 20},
+        {"two entries are a table",
+         [](GalvoParam& g) {
+             tables(g), g.corrTable1 = {-50, 50}, g.corrTable2 = {-49, 51};
+         },
+         25, 20, 26, 19},
         {"one entry is no table", [](GalvoParam& g) { tables(g), g.corrTable1 = {5}; }, 35, 20, 35, 19},
         {"a NaN ends the pair",
          [](GalvoParam& g) {

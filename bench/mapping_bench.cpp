@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "calib/quorcal.h"
 #include "cmd/counts.h"
-#include "platform/quorcal.h"
 
 // Figure 2: linetoPositionAbs on each mapping path, against a reference that fills the complete
 // lens record of the calibration library for every point before mapping it.

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "calib/quorcal.h"
 #include "executor/calib/calib_func.h"
-#include "platform/quorcal.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "calib/quorcal.h"
 #include "cmd/counts.h"
-#include "platform/quorcal.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "calib/quorcal.h"
 #include "executor/calib/calib_func.h"
 #include "executor/platform/codec.h"
-#include "platform/quorcal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/quorcal.h"
+#include "calib/quorcal.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/quorcal.h"
+#include "calib/quorcal.h"
 
 namespace {
 

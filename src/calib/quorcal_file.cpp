@@ -52,7 +52,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/quorcal.h"
+#include "calib/quorcal.h"
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>

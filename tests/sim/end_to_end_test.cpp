@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 #include "executor/executor.h"
@@ -9,8 +8,6 @@
 
 namespace {
 
-using sim_job::lens;
-using sim_job::linear;
 using sim_job::markSquare;
 using sim_job::SimRig;
 
@@ -65,25 +62,6 @@ TEST_P(EndToEnd, NetworkLinkBindsAndMarksTheSame) {
     markSquare(*net.executor);
     net.executor->exeCurCmd(true);
     EXPECT_EQ(geometry(net.board.trace()), geometry(direct.board.trace()));
-}
-
-TEST_P(EndToEnd, FlowControlHoldsFramesBackUntilTheBoardHasRoom) {
-    sim::SimConfig config;
-    config.pacing = sim::Pacing::kSimulated;
-    config.ticksPerPoll = 500;
-    config.commandMemory = 16 * 1024;
-    SimRig rig(GetParam(), config);
-    ASSERT_EQ(rig.init(), SDK_OK);
-    const TarnParam t = lens();
-    rig.executor->setStartMark();
-    for (int i = 0; i < 2000; ++i)
-        rig.executor->linetoPositionAbs(t, {std::sin(i * 0.01) * 20, std::cos(i * 0.01) * 20}, 50, 0, linear());
-    ASSERT_TRUE(rig.executor->exeCurCmd(true));
-    EXPECT_EQ(rig.board.trace().marks(), 2000u);
-    size_t roomWaits = 0;
-    for (uint32_t ms : rig.sleeps.pauses) roomWaits += ms == 10 ? 1 : 0;
-    EXPECT_GT(roomWaits, 0u);  // the host had to wait for room at least once
-    EXPECT_EQ(rig.board.errors().total(), 0u);
 }
 
 TEST_P(EndToEnd, OfflineProgramRunsLikeTheOnlineJob) {

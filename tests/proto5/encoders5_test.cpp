@@ -89,7 +89,7 @@ const Row kRows[] = {
     {"lens, type 2", lens(2, 0, true, 100, true), {pkt(0x0211, {0x00, 0x22, 0x49, 0, 0x02, 0x22}), kLensRange}},
     {"lens, type 4", lens(4, 1, false, 101, false), {pkt(0x0211, {0x44, 0x00, 0x43, 0, 0x04, 0x44}), kLensRange}},
     {"lens, type 6", lens(6, 0, false, 2, false), {pkt(0x0211, {0x22, 0x00, 0x41}), kLensRange}},
-    {"lens, type 9", lens(9, 0, false, 2, false), {pkt(0x0211, {0x00, 0x00, 0x41}), kLensRange}},
+    {"lens, type 7 (no code)", lens(7, 0, false, 2, false), {pkt(0x0211, {0x00, 0x00, 0x41}), kLensRange}},
     {"fibre power: a 50 MHz clock for type 6 only",
      [](Streaming5& e) {
          e.sendFiberPower(LASER_TYPE_6, 20, 10, 100, 0xBEEF);  // width 10*50+0.01 -> 500, period 2500-1

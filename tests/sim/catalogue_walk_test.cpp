@@ -217,10 +217,10 @@ TEST(SimCatalogue, Protocol7PacketsTakeEffect) {
         {{packet7(op7::kOutPortState, {{4, {0x04, 0, 0, 0}}, {8, {0x04, 0, 0, 0}}}),
           packet7(op7::kGpoPar, {{4, {0x07}}, {6, {5}}})},  // enabled, high, port 5
          [](Board& b) { EXPECT_EQ(b.board.outputs(), 0x24u); }},
-        {{packet7(op7::kLenPara, {{4, {0x80, 0x00, 0x00, 0x00}}, {11, {0x01}}})},
+        {{packet7(op7::kLenPara, {{4, {0x80, 0x00, 0x00, 0x00}}, {10, {0x01, 0x01}}})},  // bytes 10, 11: bits 16-23
          [](Board& b) {
              const TraceEvent lens = b.events(TraceEvent::kLens).at(0);
-             EXPECT_EQ(lens.a, 32768u);
+             EXPECT_EQ(lens.a, 98304u);
              EXPECT_EQ(lens.b, 65536u);
          }},
         {{packet7(op7::kAxisMove, {{4, {0x01}}, {6, {0, 0, 0x03, 0xE8}}, {14, {0x03, 0xE8, 0x27, 0x10}}})},

@@ -4,6 +4,7 @@
 
 #include "executor/executor.h"
 #include "executor/sim/sim_board.h"
+#include "support/bytes.h"
 #include "support/sim_job.h"
 
 namespace {
@@ -97,6 +98,20 @@ TEST_P(EndToEnd, UserDataRoundTripThroughParameterMemory) {
     ASSERT_TRUE(rig.executor->readUserData(back.data(), static_cast<uint32_t>(back.size())));
     EXPECT_EQ(back, data);
     EXPECT_TRUE(rig.log.contains("EEPROM read data crc OK"));
+}
+
+TEST_P(EndToEnd, UserPortLoopsBackWhatWasWritten) {
+    SimRig rig(GetParam());
+    const uint8_t out[3] = {1, 2, 3};
+    EXPECT_FALSE(rig.link.writeData(out, 3, 0));  // not open yet
+    ASSERT_TRUE(rig.link.openDev());
+    ASSERT_TRUE(rig.link.writeData(out, 3, 0));
+    uint8_t in[8] = {};
+    int32_t length = 0;
+    ASSERT_TRUE(rig.link.readData(0, in, 2, &length, nullptr, nullptr, false));
+    ASSERT_TRUE(rig.link.readData(0, in + 2, 6, &length, nullptr, nullptr, false));
+    EXPECT_EQ(length, 1);
+    EXPECT_EQ(Bytes(in, in + 4), (Bytes{1, 2, 3, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5),

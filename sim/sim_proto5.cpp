@@ -51,48 +51,8 @@ uint16_t be16(const Bytes& b, size_t at) { return wire::get16be(b.data() + at); 
 
 int16_t signed16(const Bytes& b, size_t at) { return static_cast<int16_t>(be16(b, at)); }
 
-// Request length each opcode must have; 0 accepts anything from 12 bytes on.
-size_t requestLength(uint16_t opcode) {
-    switch (opcode) {
-        case kBind:
-            return identity::kBindLenProto5;
-        case kSetIp:
-            return identity::kSetIpLen;
-        case kSetMac:
-            return identity::kSetMacLen;
-        case op5::kEepromWrite:
-            return kEepromWriteLen;
-        case op5::kOfflineWritePage:
-            return 0;
-        default:
-            return kPacketLen;
-    }
-}
-
 // Commands whose reply is a 16-bit word, refused as FFFF rather than by a status byte.
 bool answersWord(uint16_t opcode) { return opcode == op5::kResetCount || opcode == op5::kOutPortRead; }
-
-// List commands the board takes without anything the model can show.
-bool noted(uint16_t opcode) {
-    switch (opcode) {
-        case op5::kHardwareBlock:
-        case op5::kLightOnDelay:
-        case op5::kLenPara:
-        case op5::kPortPara:
-        case op5::kCO2PreionFPS:
-        case op5::kPreionFPS:
-        case op5::kMOSignalOff:
-        case op5::kMOSignalOn:
-        case op5::kSpiPower:
-        case op5::kOutPortPulse:
-        case op5::kMarkInport:
-        case op5::kOfflineBlock:
-        case op5::kSramBack:
-            return true;
-        default:
-            return opcode >= op5::kOfflineParam && opcode <= op5::kOfflineParam + 3;
-    }
-}
 
 // With instant pacing, work queued while the board stood still runs once it may.
 void runQueued(SimModel& board) {
@@ -106,6 +66,22 @@ public:
     void execute(SimModel& board, const Bytes& packet) override;
 
 private:
+    // Fills the reply after the echoed opcode; byte 2 stays 0 unless the handler sets it.
+    using Answer = void (Proto5::*)(SimModel&, const Bytes&, Bytes&);
+    struct Request {
+        uint16_t opcode;
+        size_t length;  // 0 accepts anything from 12 bytes on
+        Answer handler;
+    };
+    static const Request kRequests[];
+
+    using Action = void (Proto5::*)(SimModel&, const Bytes&);
+    struct ListCommand {
+        uint16_t opcode;
+        Action action;
+    };
+    static const ListCommand kListCommands[];
+
     // What the axis packets of one pair leave behind until a start packet moves it.
     struct AxisPair {
         uint32_t count[2] = {};
@@ -114,24 +90,114 @@ private:
         uint16_t runSpeed[2] = {};
     };
 
-    void status(SimModel& board, Bytes& reply);
-    void axisStates(SimModel& board, int pair, Bytes& reply);
+    void accept(SimModel&, const Bytes&, Bytes&) {}
+    void boardMode(SimModel& board, const Bytes& request, Bytes& reply);
+    void bootAppMode(SimModel& board, const Bytes& request, Bytes& reply);
+    void devType(SimModel& board, const Bytes& request, Bytes& reply);
+    void status(SimModel& board, const Bytes& request, Bytes& reply);
+    void run(SimModel& board, const Bytes& request, Bytes& reply);
+    void reset(SimModel& board, const Bytes& request, Bytes& reply);
+    void ready(SimModel& board, const Bytes& request, Bytes& reply);
+    void clearCache(SimModel& board, const Bytes& request, Bytes& reply);
+    void resetCount(SimModel& board, const Bytes& request, Bytes& reply);
+    void pauseResume(SimModel& board, const Bytes& request, Bytes& reply);
+    void onlineOffline(SimModel& board, const Bytes& request, Bytes& reply);
+    void outputsNow(SimModel& board, const Bytes& request, Bytes& reply);
+    void outputsRead(SimModel& board, const Bytes& request, Bytes& reply);
+    void axisStates(SimModel& board, const Bytes& request, Bytes& reply);
     void eepromPreRead(SimModel& board, const Bytes& request, Bytes& reply);
-    void eepromRead(SimModel& board, Bytes& reply);
+    void eepromRead(SimModel& board, const Bytes& request, Bytes& reply);
     void eepromWrite(SimModel& board, const Bytes& request, Bytes& reply);
-    void flashErase(SimModel& board, const Bytes& request);
-    void flashWrite(SimModel& board, const Bytes& request);
+    void flashErase(SimModel& board, const Bytes& request, Bytes& reply);
+    void flashWrite(SimModel& board, const Bytes& request, Bytes& reply);
 
-    void vector(SimModel& board, uint16_t opcode, const Bytes& packet);
-    void laser(SimModel& board, uint16_t opcode, const Bytes& packet);
-    void axisCounts(int pair, const Bytes& packet);
-    void axisSpeeds(int pair, const Bytes& packet);
-    void axisStart(SimModel& board);
+    void note(SimModel& board, const Bytes& packet) { board.note(be16(packet, 0)); }
+    void ignore(SimModel&, const Bytes&) {}
+    void vector(SimModel& board, const Bytes& packet);
+    void lensRange(SimModel& board, const Bytes& packet);
+    void laser(SimModel& board, const Bytes& packet);
+    void countOnce(SimModel& board, const Bytes& packet);
+    void outputs(SimModel& board, const Bytes& packet);
+    void axisCounts(SimModel& board, const Bytes& packet);
+    void axisSpeeds(SimModel& board, const Bytes& packet);
+    void selectPair(SimModel& board, const Bytes& packet);
+    void axisStart(SimModel& board, const Bytes& packet);
 
     AxisPair m_pairs[2];
     bool m_secondPair = false;  // the next start moves the second pair
     uint32_t m_readAddr = 0;    // parameter memory window announced by the pre-read
     uint32_t m_readLeft = 0;
+};
+
+const Proto5::Request Proto5::kRequests[] = {
+    {kProbe, kPacketLen, &Proto5::accept},
+    {kBind, identity::kBindLenProto5, &Proto5::accept},
+    {kSetIp, identity::kSetIpLen, &Proto5::accept},
+    {kSetMac, identity::kSetMacLen, &Proto5::accept},
+    {op5::kSoftTrigger, kPacketLen, &Proto5::accept},
+    {op5::kSpiText, kPacketLen, &Proto5::accept},
+    {op5::kSpiSend, kPacketLen, &Proto5::accept},
+    {op5::kSpiSelect, kPacketLen, &Proto5::accept},
+    {op5::kDevExtState, kPacketLen, &Proto5::accept},
+    {op5::kBoardMode, kPacketLen, &Proto5::boardMode},
+    {op5::kBootAppMode, kPacketLen, &Proto5::bootAppMode},
+    {op5::kDevType, kPacketLen, &Proto5::devType},
+    {op5::kDevState, kPacketLen, &Proto5::status},
+    {op5::kRun, kPacketLen, &Proto5::run},
+    {op5::kReset, kPacketLen, &Proto5::reset},
+    {op5::kReady, kPacketLen, &Proto5::ready},
+    {op5::kClearCache, kPacketLen, &Proto5::clearCache},
+    {op5::kResetCount, kPacketLen, &Proto5::resetCount},
+    {op5::kPauseResume, kPacketLen, &Proto5::pauseResume},
+    {op5::kOnlineOffline, kPacketLen, &Proto5::onlineOffline},
+    {op5::kOutPortStateNow, kPacketLen, &Proto5::outputsNow},
+    {op5::kOutPortRead, kPacketLen, &Proto5::outputsRead},
+    {op5::kAxisStatesA, kPacketLen, &Proto5::axisStates},
+    {op5::kAxisStatesB, kPacketLen, &Proto5::axisStates},
+    {op5::kEepromPreRead, kPacketLen, &Proto5::eepromPreRead},
+    {op5::kEepromRead, kPacketLen, &Proto5::eepromRead},
+    {op5::kEepromWrite, kEepromWriteLen, &Proto5::eepromWrite},
+    {op5::kOfflineClearFile, kPacketLen, &Proto5::flashErase},
+    {op5::kOfflineWritePage, 0, &Proto5::flashWrite},
+};
+
+// List commands the model cannot show are noted in the trace.
+const Proto5::ListCommand Proto5::kListCommands[] = {
+    {op5::kMoveToAbs, &Proto5::vector},
+    {op5::kMoveToRel, &Proto5::vector},
+    {op5::kLineToAbs, &Proto5::vector},
+    {op5::kLineToRel, &Proto5::vector},
+    {op5::kLenRange, &Proto5::lensRange},
+    {op5::kDASignal, &Proto5::laser},
+    {op5::kFiberPower, &Proto5::laser},
+    {op5::kMOPALaser, &Proto5::laser},
+    {op5::kCountOnce, &Proto5::countOnce},
+    {op5::kOutPortState, &Proto5::outputs},
+    {op5::kAxisCounts, &Proto5::axisCounts},
+    {op5::kAxisCounts2, &Proto5::axisCounts},
+    {op5::kAxisSpeeds, &Proto5::axisSpeeds},
+    {op5::kAxisSpeeds2, &Proto5::axisSpeeds},
+    // Ramps shape a move but change neither where it ends nor, here, how long it takes.
+    {op5::kAxisRamps, &Proto5::ignore},
+    {op5::kAxisPairSelect, &Proto5::selectPair},
+    {op5::kAxisStart, &Proto5::axisStart},
+    {op5::kHardwareBlock, &Proto5::note},
+    {op5::kLightOnDelay, &Proto5::note},
+    {op5::kLenPara, &Proto5::note},
+    {op5::kPortPara, &Proto5::note},
+    {op5::kCO2PreionFPS, &Proto5::note},
+    {op5::kPreionFPS, &Proto5::note},
+    {op5::kMOSignalOff, &Proto5::note},
+    {op5::kMOSignalOn, &Proto5::note},
+    {op5::kSpiPower, &Proto5::note},
+    {op5::kOutPortPulse, &Proto5::note},
+    {op5::kMarkInport, &Proto5::note},
+    {op5::kOfflineBlock, &Proto5::note},
+    {op5::kSramBack, &Proto5::note},
+    {op5::kOfflineParam, &Proto5::note},
+    {op5::kOfflineParam + 1, &Proto5::note},
+    {op5::kOfflineParam + 2, &Proto5::note},
+    {op5::kOfflineParam + 3, &Proto5::note},
 };
 
 Bytes Proto5::answer(SimModel& board, const Bytes& request) {
@@ -144,7 +210,11 @@ Bytes Proto5::answer(SimModel& board, const Bytes& request) {
     reply[0] = request[0];
     reply[1] = request[1];
 
-    const size_t expected = requestLength(opcode);
+    const Request* command = nullptr;
+    for (const Request& r : kRequests)
+        if (r.opcode == opcode) command = &r;
+    // An opcode the board does not know is still read as a 12-byte request.
+    const size_t expected = command != nullptr ? command->length : kPacketLen;
     if ((expected != 0 && request.size() != expected) || request.size() < kPacketLen) {
         ++board.errors.badLengths;
         reply[2] = kUnknownStatus;
@@ -158,95 +228,65 @@ Bytes Proto5::answer(SimModel& board, const Bytes& request) {
         }
         return reply;
     }
-
-    switch (opcode) {
-        case kProbe:
-        case kBind:
-        case kSetIp:
-        case kSetMac:
-        case op5::kSoftTrigger:
-        case op5::kSpiText:
-        case op5::kSpiSend:
-        case op5::kSpiSelect:
-        case op5::kDevExtState:
-            break;
-        case op5::kBoardMode: {
-            const bool factory = board.bootLoader || board.faults.factoryModeReads > 0;
-            if (board.faults.factoryModeReads > 0) --board.faults.factoryModeReads;
-            reply[2] = factory ? 0 : 1;
-            wire::put16be(&reply[10], factory ? kFactoryMode : kApplicationMode);
-            break;
-        }
-        case op5::kBootAppMode:
-            // One request serves both ways: it switches to whichever side is not running.
-            if (be16(request, 2) == kModeSwitch) board.bootLoader = !board.bootLoader;
-            break;
-        case op5::kDevType:
-            std::copy(board.config.fpgaVersion, board.config.fpgaVersion + 4, reply.begin() + 2);
-            break;
-        case op5::kDevState:
-            status(board, reply);
-            break;
-        case op5::kRun:
-            board.runState = SimModel::kRun;
-            runQueued(board);
-            break;
-        case op5::kReset:
-            board.runState = SimModel::kReset;
-            board.paused = false;
-            board.clearQueue();
-            m_secondPair = false;
-            break;
-        case op5::kReady:
-            board.runState = SimModel::kReady;
-            break;
-        case op5::kClearCache:
-            board.clearQueue();
-            break;
-        case op5::kResetCount:
-            board.markCount = 0;
-            break;
-        case op5::kPauseResume:
-            board.paused = request[2] == kPause;
-            if (!board.paused) runQueued(board);
-            break;
-        case op5::kOnlineOffline:
-            board.offlineMode = request[2] == 0x01;
-            break;
-        case op5::kOutPortStateNow:
-            if (request[2] < 32) board.setOutputs(1u << request[2], (request[5] != 0 ? 1u : 0u) << request[2]);
-            break;
-        case op5::kOutPortRead:
-            wire::put16be(&reply[2], static_cast<uint16_t>(board.outputs));
-            break;
-        case op5::kAxisStatesA:
-        case op5::kAxisStatesB:
-            axisStates(board, opcode == op5::kAxisStatesB ? 1 : 0, reply);
-            break;
-        case op5::kEepromPreRead:
-            eepromPreRead(board, request, reply);
-            break;
-        case op5::kEepromRead:
-            eepromRead(board, reply);
-            break;
-        case op5::kEepromWrite:
-            eepromWrite(board, request, reply);
-            break;
-        case op5::kOfflineClearFile:
-            flashErase(board, request);
-            break;
-        case op5::kOfflineWritePage:
-            flashWrite(board, request);
-            break;
-        default:
-            ++board.errors.unknownOpcodes;
-            reply[2] = kUnknownStatus;
-            break;
+    if (command == nullptr) {
+        ++board.errors.unknownOpcodes;
+        reply[2] = kUnknownStatus;
+        return reply;
     }
+    (this->*command->handler)(board, request, reply);
     return reply;
 }
 
-void Proto5::status(SimModel& board, Bytes& reply) {
+void Proto5::boardMode(SimModel& board, const Bytes&, Bytes& reply) {
+    const bool factory = board.bootLoader || board.faults.factoryModeReads > 0;
+    if (board.faults.factoryModeReads > 0) --board.faults.factoryModeReads;
+    reply[2] = factory ? 0 : 1;
+    wire::put16be(&reply[10], factory ? kFactoryMode : kApplicationMode);
+}
+
+void Proto5::bootAppMode(SimModel& board, const Bytes& request, Bytes&) {
+    // One request serves both ways: it switches to whichever side is not running.
+    if (be16(request, 2) == kModeSwitch) board.bootLoader = !board.bootLoader;
+}
+
+void Proto5::devType(SimModel& board, const Bytes&, Bytes& reply) {
+    std::copy(board.config.fpgaVersion, board.config.fpgaVersion + 4, reply.begin() + 2);
+}
+
+void Proto5::run(SimModel& board, const Bytes&, Bytes&) {
+    board.runState = SimModel::kRun;
+    runQueued(board);
+}
+
+void Proto5::reset(SimModel& board, const Bytes&, Bytes&) {
+    board.runState = SimModel::kReset;
+    board.paused = false;
+    board.clearQueue();
+    m_secondPair = false;
+}
+
+void Proto5::ready(SimModel& board, const Bytes&, Bytes&) { board.runState = SimModel::kReady; }
+
+void Proto5::clearCache(SimModel& board, const Bytes&, Bytes&) { board.clearQueue(); }
+
+void Proto5::resetCount(SimModel& board, const Bytes&, Bytes&) { board.markCount = 0; }
+
+void Proto5::pauseResume(SimModel& board, const Bytes& request, Bytes&) {
+    board.paused = request[2] == kPause;
+    if (!board.paused) runQueued(board);
+}
+
+void Proto5::onlineOffline(SimModel& board, const Bytes& request, Bytes&) { board.offlineMode = request[2] == 0x01; }
+
+void Proto5::outputsNow(SimModel& board, const Bytes& request, Bytes&) {
+    if (request[2] < 32) board.setOutputs(1u << request[2], (request[5] != 0 ? 1u : 0u) << request[2]);
+}
+
+void Proto5::outputsRead(SimModel& board, const Bytes&, Bytes& reply) {
+    wire::put16be(&reply[2], static_cast<uint16_t>(board.outputs));
+}
+
+void Proto5::status(SimModel& board, const Bytes&, Bytes& reply) {
     board.onStatusPoll();
     // Finished and working are exclusive, so the host reads "working" (3) or "idle" (0). Frames
     // held by a board that was never started are not work in progress: a host waiting for the
@@ -262,7 +302,8 @@ void Proto5::status(SimModel& board, Bytes& reply) {
     wire::put16be(&reply[9], static_cast<uint16_t>(board.markCount));
 }
 
-void Proto5::axisStates(SimModel& board, int pair, Bytes& reply) {
+void Proto5::axisStates(SimModel& board, const Bytes& request, Bytes& reply) {
+    const int pair = be16(request, 0) == op5::kAxisStatesB ? 1 : 0;
     // Status byte 3 stays 0: no axis is moving or at a limit.
     for (int slot = 0; slot < 2; ++slot) {
         const int64_t position = board.axisPosition[2 * pair + slot];
@@ -279,7 +320,7 @@ void Proto5::eepromPreRead(SimModel& board, const Bytes& request, Bytes& reply) 
     m_readLeft = be16(request, 4) + 1u;
 }
 
-void Proto5::eepromRead(SimModel& board, Bytes& reply) {
+void Proto5::eepromRead(SimModel& board, const Bytes&, Bytes& reply) {
     const uint32_t n = std::min(m_readLeft, kReadPiece);
     reply.resize(std::max<size_t>(kPacketLen, 4 + n), 0);
     reply[2] = static_cast<uint8_t>(n);
@@ -304,7 +345,7 @@ void Proto5::eepromWrite(SimModel& board, const Bytes& request, Bytes& reply) {
     board.startBusy();
 }
 
-void Proto5::flashErase(SimModel& board, const Bytes& request) {
+void Proto5::flashErase(SimModel& board, const Bytes& request, Bytes&) {
     const uint32_t sector = wire::get24be(request.data() + 3) / kSector * kSector;
     if (sector < board.flash.size()) {
         const auto first = board.flash.begin() + sector;
@@ -313,7 +354,7 @@ void Proto5::flashErase(SimModel& board, const Bytes& request) {
     board.startBusy();
 }
 
-void Proto5::flashWrite(SimModel& board, const Bytes& request) {
+void Proto5::flashWrite(SimModel& board, const Bytes& request, Bytes&) {
     const uint32_t addr = wire::get24be(request.data() + 3);
     // Programming only clears bits, so a page written without erasing shows it.
     for (size_t i = kPageDataAt; i < request.size(); ++i) {
@@ -344,55 +385,17 @@ void Proto5::execute(SimModel& board, const Bytes& packet) {
         return;
     }
     const uint16_t opcode = be16(packet, 0);
-    switch (opcode) {
-        case op5::kMoveToAbs:
-        case op5::kMoveToRel:
-        case op5::kLineToAbs:
-        case op5::kLineToRel:
-            vector(board, opcode, packet);
-            break;
-        case op5::kLenRange:
-            board.setLens(be16(packet, 6), be16(packet, 8));
-            break;
-        case op5::kDASignal:
-        case op5::kFiberPower:
-        case op5::kMOPALaser:
-            laser(board, opcode, packet);
-            break;
-        case op5::kCountOnce:
-            ++board.markCount;
-            break;
-        case op5::kOutPortState:
-            // A timed pulse (flag in byte 3, then 0x2F83) keeps its level: the model has no timers.
-            if (packet[2] < 32) board.setOutputs(1u << packet[2], (packet[4] & 1u) << packet[2]);
-            break;
-        case op5::kAxisCounts:
-        case op5::kAxisCounts2:
-            axisCounts(opcode == op5::kAxisCounts2 ? 1 : 0, packet);
-            break;
-        case op5::kAxisSpeeds:
-        case op5::kAxisSpeeds2:
-            axisSpeeds(opcode == op5::kAxisSpeeds2 ? 1 : 0, packet);
-            break;
-        case op5::kAxisRamps:
-            break;  // ramps shape a move but change neither where it ends nor, here, how long it takes
-        case op5::kAxisPairSelect:
-            m_secondPair = packet[2] == 1;
-            break;
-        case op5::kAxisStart:
-            axisStart(board);
-            break;
-        default:
-            if (noted(opcode)) {
-                board.note(opcode);
-            } else {
-                ++board.errors.unknownOpcodes;
-            }
-            break;
+    for (const ListCommand& c : kListCommands) {
+        if (c.opcode == opcode) {
+            (this->*c.action)(board, packet);
+            return;
+        }
     }
+    ++board.errors.unknownOpcodes;
 }
 
-void Proto5::vector(SimModel& board, uint16_t opcode, const Bytes& packet) {
+void Proto5::vector(SimModel& board, const Bytes& packet) {
+    const uint16_t opcode = be16(packet, 0);
     const uint16_t steps = be16(packet, 2);
     const uint16_t delay = be16(packet, 10);
     const bool relative = opcode == op5::kMoveToRel || opcode == op5::kLineToRel;
@@ -414,7 +417,8 @@ void Proto5::vector(SimModel& board, uint16_t opcode, const Bytes& packet) {
     }
 }
 
-void Proto5::laser(SimModel& board, uint16_t opcode, const Bytes& packet) {
+void Proto5::laser(SimModel& board, const Bytes& packet) {
+    const uint16_t opcode = be16(packet, 0);
     LaserState& laser = board.laser;
     if (opcode == op5::kDASignal) {
         laser.daLevel = be16(packet, 2);
@@ -428,7 +432,17 @@ void Proto5::laser(SimModel& board, uint16_t opcode, const Bytes& packet) {
     board.laserChanged();
 }
 
-void Proto5::axisCounts(int pair, const Bytes& packet) {
+void Proto5::lensRange(SimModel& board, const Bytes& packet) { board.setLens(be16(packet, 6), be16(packet, 8)); }
+
+void Proto5::countOnce(SimModel& board, const Bytes&) { ++board.markCount; }
+
+void Proto5::outputs(SimModel& board, const Bytes& packet) {
+    // A timed pulse (flag in byte 3, then 0x2F83) keeps its level: the model has no timers.
+    if (packet[2] < 32) board.setOutputs(1u << packet[2], (packet[4] & 1u) << packet[2]);
+}
+
+void Proto5::axisCounts(SimModel&, const Bytes& packet) {
+    const int pair = be16(packet, 0) == op5::kAxisCounts2 ? 1 : 0;
     AxisPair& p = m_pairs[pair];
     p.count[0] = wire::get32be(packet.data() + 2);
     p.count[1] = wire::get32be(packet.data() + 6);
@@ -436,12 +450,15 @@ void Proto5::axisCounts(int pair, const Bytes& packet) {
     p.homing = packet[11] & 0x03;
 }
 
-void Proto5::axisSpeeds(int pair, const Bytes& packet) {
+void Proto5::axisSpeeds(SimModel&, const Bytes& packet) {
+    const int pair = be16(packet, 0) == op5::kAxisSpeeds2 ? 1 : 0;
     m_pairs[pair].runSpeed[0] = be16(packet, 4);
     m_pairs[pair].runSpeed[1] = be16(packet, 9);
 }
 
-void Proto5::axisStart(SimModel& board) {
+void Proto5::selectPair(SimModel&, const Bytes& packet) { m_secondPair = packet[2] == 1; }
+
+void Proto5::axisStart(SimModel& board, const Bytes&) {
     const int pair = m_secondPair ? 1 : 0;
     m_secondPair = false;
     const AxisPair& p = m_pairs[pair];

@@ -144,8 +144,33 @@ private:
     uint8_t flashErase(SimModel& b, const Bytes& q, Bytes&);
     uint8_t flashWrite(SimModel& b, const Bytes& q, Bytes&);
 
+    // List commands that change what the model keeps; the others are only noted.
+    using Action = void (Proto7::*)(SimModel&, const uint8_t*);
+    struct ListCommand {
+        uint16_t opcode;
+        Action action;
+    };
+    static const ListCommand kListCommands[];
+
     void startRunning(SimModel& b);
     void vectorMove(SimModel& b, const uint8_t* p, bool mark, bool relative);
+    void jumpAbs(SimModel& b, const uint8_t* p) { vectorMove(b, p, false, false); }
+    void jumpRel(SimModel& b, const uint8_t* p) { vectorMove(b, p, false, true); }
+    void markAbs(SimModel& b, const uint8_t* p) { vectorMove(b, p, true, false); }
+    void markRel(SimModel& b, const uint8_t* p) { vectorMove(b, p, true, true); }
+    void delay(SimModel& b, const uint8_t* p);
+    void delayWait(SimModel& b, const uint8_t* p);
+    void lens(SimModel& b, const uint8_t* p);
+    void redLight(SimModel& b, const uint8_t* p);
+    void pwm(SimModel& b, const uint8_t* p);
+    void daLevel(SimModel& b, const uint8_t* p);
+    void fiberPower(SimModel& b, const uint8_t* p);
+    void mopa(SimModel& b, const uint8_t* p);
+    void masterOscillator(SimModel& b, const uint8_t* p);
+    void amplifier(SimModel& b, const uint8_t* p);
+    void countOnce(SimModel& b, const uint8_t* p);
+    void outputs(SimModel& b, const uint8_t* p);
+    void gpo(SimModel& b, const uint8_t* p);
     void axisMove(SimModel& b, const uint8_t* p);
 
     // What a pre-read announced and the reads have not yet handed out.
@@ -195,6 +220,27 @@ const Proto7::Command Proto7::kCommands[] = {
     {op7::kOfflineRamSize, kImmediateLen, &Proto7::ramSize},
     {op7::kOfflineClearFile, kImmediateLen, &Proto7::flashErase},
     {op7::kOfflineWritePage, 8, &Proto7::flashWrite},
+};
+
+const Proto7::ListCommand Proto7::kListCommands[] = {
+    {op7::kMoveToAbs.opcode, &Proto7::jumpAbs},
+    {op7::kMoveToRel.opcode, &Proto7::jumpRel},
+    {op7::kLineToAbs.opcode, &Proto7::markAbs},
+    {op7::kLineToRel.opcode, &Proto7::markRel},
+    {op7::kDelayTime.opcode, &Proto7::delay},
+    {op7::kDelayTimeWait.opcode, &Proto7::delayWait},
+    {op7::kLenPara.opcode, &Proto7::lens},
+    {op7::kRedSignal.opcode, &Proto7::redLight},
+    {op7::kPWMSignal.opcode, &Proto7::pwm},
+    {op7::kDASignal.opcode, &Proto7::daLevel},
+    {op7::kFiberPower.opcode, &Proto7::fiberPower},
+    {op7::kMOPALaser.opcode, &Proto7::mopa},
+    {op7::kMOSignal.opcode, &Proto7::masterOscillator},
+    {op7::kAPSignal.opcode, &Proto7::amplifier},
+    {op7::kCountOnce.opcode, &Proto7::countOnce},
+    {op7::kOutPortState.opcode, &Proto7::outputs},
+    {op7::kGpoPar.opcode, &Proto7::gpo},
+    {op7::kAxisMove.opcode, &Proto7::axisMove},
 };
 
 Bytes Proto7::answer(SimModel& b, const Bytes& request) {
@@ -514,77 +560,71 @@ void Proto7::execute(SimModel& b, const Bytes& packet) {
         ++b.errors.badLengths;
         return;
     }
-    switch (opcode) {
-        case op7::kMoveToAbs.opcode:
-            vectorMove(b, p, false, false);
-            break;
-        case op7::kMoveToRel.opcode:
-            vectorMove(b, p, false, true);
-            break;
-        case op7::kLineToAbs.opcode:
-            vectorMove(b, p, true, false);
-            break;
-        case op7::kLineToRel.opcode:
-            vectorMove(b, p, true, true);
-            break;
-        case op7::kDelayTime.opcode:
-            b.wait(wire::get32be(p + 4) / 2);  // half ticks
-            break;
-        case op7::kDelayTimeWait.opcode:
-            b.wait(ticksFor(b, wire::get32be(p + 4) * 1e-6));  // microseconds
-            break;
-        case op7::kLenPara.opcode:
-            b.setLens(static_cast<int32_t>(p[10] << 16 | wire::get16be(p + 4)),
-                      static_cast<int32_t>(p[11] << 16 | wire::get16be(p + 6)));
-            break;
-        case op7::kRedSignal.opcode:
-            changeLaser(b, [&](LaserState& l) { l.redLight = p[4] != 0; });
-            break;
-        case op7::kPWMSignal.opcode:
-            changeLaser(b, [&](LaserState& l) {
-                l.pwmPeriod = wire::get32be(p + 6);
-                l.pwmWidth = wire::get32be(p + 14);
-            });
-            break;
-        case op7::kDASignal.opcode:
-            changeLaser(b, [&](LaserState& l) { l.daLevel = wire::get16be(p + 6); });
-            break;
-        case op7::kFiberPower.opcode:
-            changeLaser(b, [&](LaserState& l) { l.fiberPower = wire::get16be(p + 4); });
-            break;
-        case op7::kMOPALaser.opcode:
-            if (wire::get16be(p + 4) != kMopaMagic) {
-                b.note(opcode);  // not a pulse selection the source takes
-                break;
-            }
-            changeLaser(b, [&](LaserState& l) { l.mopa = wire::get16be(p + 6); });
-            break;
-        case op7::kMOSignal.opcode:
-            m_masterOscillator = p[4] != 0;
-            b.note(opcode);
-            break;
-        case op7::kAPSignal.opcode:
-            m_amplifier = p[4] != 0;
-            b.note(opcode);
-            break;
-        case op7::kCountOnce.opcode:
-            ++b.markCount;
-            break;
-        case op7::kOutPortState.opcode:
-            b.setOutputs(wire::get32le(p + 4), wire::get32le(p + 8));
-            break;
-        case op7::kGpoPar.opcode:
-            if (!applyGpo(b, p)) b.note(opcode);
-            break;
-        case op7::kAxisMove.opcode:
-            axisMove(b, p);
-            break;
-        default:
-            // Fly, trigger, bitmap, distance waits, source timing, correction tables, motion axes,
-            // offline parameters: accepted, with no effect the model keeps.
-            b.note(opcode);
-            break;
+    for (const ListCommand& c : kListCommands) {
+        if (c.opcode == opcode) {
+            (this->*c.action)(b, p);
+            return;
+        }
     }
+    // Fly, trigger, bitmap, distance waits, source timing, correction tables, motion axes,
+    // offline parameters: accepted, with no effect the model keeps.
+    b.note(opcode);
+}
+
+void Proto7::delay(SimModel& b, const uint8_t* p) { b.wait(wire::get32be(p + 4) / 2); }  // half ticks
+
+void Proto7::delayWait(SimModel& b, const uint8_t* p) {
+    b.wait(ticksFor(b, wire::get32be(p + 4) * 1e-6));  // microseconds
+}
+
+void Proto7::lens(SimModel& b, const uint8_t* p) {
+    b.setLens(static_cast<int32_t>(p[10] << 16 | wire::get16be(p + 4)),
+              static_cast<int32_t>(p[11] << 16 | wire::get16be(p + 6)));
+}
+
+void Proto7::redLight(SimModel& b, const uint8_t* p) {
+    changeLaser(b, [&](LaserState& l) { l.redLight = p[4] != 0; });
+}
+
+void Proto7::pwm(SimModel& b, const uint8_t* p) {
+    changeLaser(b, [&](LaserState& l) {
+        l.pwmPeriod = wire::get32be(p + 6);
+        l.pwmWidth = wire::get32be(p + 14);
+    });
+}
+
+void Proto7::daLevel(SimModel& b, const uint8_t* p) {
+    changeLaser(b, [&](LaserState& l) { l.daLevel = wire::get16be(p + 6); });
+}
+
+void Proto7::fiberPower(SimModel& b, const uint8_t* p) {
+    changeLaser(b, [&](LaserState& l) { l.fiberPower = wire::get16be(p + 4); });
+}
+
+void Proto7::mopa(SimModel& b, const uint8_t* p) {
+    if (wire::get16be(p + 4) != kMopaMagic) {
+        b.note(op7::kMOPALaser.opcode);  // not a pulse selection the source takes
+        return;
+    }
+    changeLaser(b, [&](LaserState& l) { l.mopa = wire::get16be(p + 6); });
+}
+
+void Proto7::masterOscillator(SimModel& b, const uint8_t* p) {
+    m_masterOscillator = p[4] != 0;
+    b.note(op7::kMOSignal.opcode);
+}
+
+void Proto7::amplifier(SimModel& b, const uint8_t* p) {
+    m_amplifier = p[4] != 0;
+    b.note(op7::kAPSignal.opcode);
+}
+
+void Proto7::countOnce(SimModel& b, const uint8_t*) { ++b.markCount; }
+
+void Proto7::outputs(SimModel& b, const uint8_t* p) { b.setOutputs(wire::get32le(p + 4), wire::get32le(p + 8)); }
+
+void Proto7::gpo(SimModel& b, const uint8_t* p) {
+    if (!applyGpo(b, p)) b.note(op7::kGpoPar.opcode);
 }
 
 }  // namespace

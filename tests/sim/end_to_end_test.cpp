@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 #include "executor/executor.h"
 #include "executor/sim/sim_board.h"
+#include "support/bytes.h"
 #include "support/sim_job.h"
 
 namespace {
 
-using sim_job::lens;
-using sim_job::linear;
 using sim_job::markSquare;
 using sim_job::SimRig;
 
@@ -67,25 +65,6 @@ TEST_P(EndToEnd, NetworkLinkBindsAndMarksTheSame) {
     EXPECT_EQ(geometry(net.board.trace()), geometry(direct.board.trace()));
 }
 
-TEST_P(EndToEnd, FlowControlHoldsFramesBackUntilTheBoardHasRoom) {
-    sim::SimConfig config;
-    config.pacing = sim::Pacing::kSimulated;
-    config.ticksPerPoll = 500;
-    config.commandMemory = 16 * 1024;
-    SimRig rig(GetParam(), config);
-    ASSERT_EQ(rig.init(), SDK_OK);
-    const TarnParam t = lens();
-    rig.executor->setStartMark();
-    for (int i = 0; i < 2000; ++i)
-        rig.executor->linetoPositionAbs(t, {std::sin(i * 0.01) * 20, std::cos(i * 0.01) * 20}, 50, 0, linear());
-    ASSERT_TRUE(rig.executor->exeCurCmd(true));
-    EXPECT_EQ(rig.board.trace().marks(), 2000u);
-    size_t roomWaits = 0;
-    for (uint32_t ms : rig.sleeps.pauses) roomWaits += ms == 10 ? 1 : 0;
-    EXPECT_GT(roomWaits, 0u);  // the host had to wait for room at least once
-    EXPECT_EQ(rig.board.errors().total(), 0u);
-}
-
 TEST_P(EndToEnd, OfflineProgramRunsLikeTheOnlineJob) {
     SimRig online(GetParam());
     ASSERT_EQ(online.init(), SDK_OK);
@@ -119,6 +98,20 @@ TEST_P(EndToEnd, UserDataRoundTripThroughParameterMemory) {
     ASSERT_TRUE(rig.executor->readUserData(back.data(), static_cast<uint32_t>(back.size())));
     EXPECT_EQ(back, data);
     EXPECT_TRUE(rig.log.contains("EEPROM read data crc OK"));
+}
+
+TEST_P(EndToEnd, UserPortLoopsBackWhatWasWritten) {
+    SimRig rig(GetParam());
+    const uint8_t out[3] = {1, 2, 3};
+    EXPECT_FALSE(rig.link.writeData(out, 3, 0));  // not open yet
+    ASSERT_TRUE(rig.link.openDev());
+    ASSERT_TRUE(rig.link.writeData(out, 3, 0));
+    uint8_t in[8] = {};
+    int32_t length = 0;
+    ASSERT_TRUE(rig.link.readData(0, in, 2, &length, nullptr, nullptr, false));
+    ASSERT_TRUE(rig.link.readData(0, in + 2, 6, &length, nullptr, nullptr, false));
+    EXPECT_EQ(length, 1);
+    EXPECT_EQ(Bytes(in, in + 4), (Bytes{1, 2, 3, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5),

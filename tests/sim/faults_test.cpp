@@ -94,24 +94,21 @@ TEST_P(SimFaults, LostExchangesAroundAFrame) {
 }
 
 TEST_P(SimFaults, BootLoaderReportedForSomeModeReads) {
-    // init reads the mode three times, a second apart.
-    for (int reads : {2, 3}) {
-        SCOPED_TRACE(reads);
+    // init reads the mode up to three times, a second apart; a corrupt reply reads as the boot loader.
+    struct Case {
+        int factoryReads, corruptReply;
+        bool started;
+    };
+    for (const Case& c : {Case{2, 0, true}, Case{3, 0, false}, Case{0, 1, true}}) {
+        SCOPED_TRACE(c.factoryReads);
         SimRig rig(GetParam());
-        rig.board.faults().factoryModeReads = reads;
-        const bool started = reads < 3;
-        EXPECT_EQ(rig.init(), started ? SDK_OK : SDK_NOT_ENABLED);
-        EXPECT_EQ(rig.executor->isEnable(), started);
-        EXPECT_EQ(pausesOf(rig.sleeps, kModeRetryMs), static_cast<size_t>(reads));
-        EXPECT_EQ(rig.log.contains("板卡异常,初始化时仍然处于工厂模式 uMode=1"), !started);
+        rig.board.faults().factoryModeReads = c.factoryReads;
+        rig.board.faults().corruptReply = c.corruptReply;  // a direct link starts with the mode read
+        EXPECT_EQ(rig.init(), c.started ? SDK_OK : SDK_NOT_ENABLED);
+        EXPECT_EQ(rig.executor->isEnable(), c.started);
+        EXPECT_EQ(pausesOf(rig.sleeps, kModeRetryMs), static_cast<size_t>(std::max(c.factoryReads, c.corruptReply)));
+        EXPECT_EQ(rig.log.contains("板卡异常,初始化时仍然处于工厂模式 uMode=1"), !c.started);
     }
-}
-
-TEST_P(SimFaults, CorruptModeReplyReadsAsBootLoaderOnce) {
-    SimRig rig(GetParam());
-    rig.board.faults().corruptReply = 1;  // a direct link starts with the mode read
-    EXPECT_EQ(rig.init(), SDK_OK);
-    EXPECT_EQ(pausesOf(rig.sleeps, kModeRetryMs), 1u);
 }
 
 TEST_P(SimFaults, RefusedRunLeavesTheJobUnmarkedWithoutHanging) {
@@ -241,46 +238,36 @@ TEST_P(SimFaults, BusyFlashIsWaitedOutDuringADownload) {
     EXPECT_EQ(rig.board.trace().markedLength(), online.board.trace().markedLength());
 }
 
-TEST_P(SimFaults, StalledMemoryWaitsUntilTheRunIsStopped) {
-    constexpr int kWaits = 25;
-    sim::SimConfig config;
-    config.commandMemory = 16 * 1024;
-    SimRig rig(GetParam(), config);
-    ASSERT_EQ(rig.init(), SDK_OK);
-    rig.board.faults().stallMemory = true;
-    int waits = 0;
+TEST_P(SimFaults, StalledMemoryWaitsUntilReleasedOrStopped) {
     // Stopping from the sleep hook is what another host thread would do.
-    rig.sleeps.onSleep = [&](uint32_t ms) {
-        if (ms == kRoomPollMs && ++waits == kWaits) rig.executor->setStopMark();
-    };
-    sim_job::markSpiral(*rig.executor);
-    EXPECT_TRUE(rig.executor->exeCurCmd(true));
-    EXPECT_EQ(waits, kWaits);
-    EXPECT_TRUE(rig.executor->isStopRun());
-    EXPECT_EQ(rig.board.trace().marks(), 0u);
-    DevBaseState state;
-    ASSERT_TRUE(rig.executor->getDevState(state, true));
-    EXPECT_EQ(state.freeCacheKb, 16u);  // the reset emptied the board's memory
-}
-
-TEST_P(SimFaults, StalledMemoryReleasedMidJobMarksEverything) {
     constexpr int kWaits = 25;
-    sim::SimConfig config;
-    config.commandMemory = 16 * 1024;
-    SimRig rig(GetParam(), config);
-    ASSERT_EQ(rig.init(), SDK_OK);
-    rig.board.faults().stallMemory = true;
-    int waits = 0;
-    rig.sleeps.onSleep = [&](uint32_t ms) {
-        if (ms != kRoomPollMs) return;
-        if (++waits == kWaits) rig.board.faults().stallMemory = false;
-        if (waits == kHangGuard) rig.executor->setStopMark();
-    };
-    sim_job::markSpiral(*rig.executor);
-    EXPECT_TRUE(rig.executor->exeCurCmd(true));
-    EXPECT_LT(waits, kHangGuard);
-    EXPECT_EQ(rig.board.trace().marks(), static_cast<size_t>(sim_job::kSpiralMarks));
-    EXPECT_EQ(rig.board.errors().total(), 0u);
+    for (bool release : {false, true}) {
+        SCOPED_TRACE(release);
+        sim::SimConfig config;
+        config.commandMemory = 16 * 1024;
+        SimRig rig(GetParam(), config);
+        ASSERT_EQ(rig.init(), SDK_OK);
+        rig.board.faults().stallMemory = true;
+        int waits = 0;
+        rig.sleeps.onSleep = [&](uint32_t ms) {
+            if (ms != kRoomPollMs) return;
+            if (++waits == kWaits) {
+                if (release) rig.board.faults().stallMemory = false;
+                if (!release) rig.executor->setStopMark();
+            }
+            if (waits == kHangGuard) rig.executor->setStopMark();
+        };
+        sim_job::markSpiral(*rig.executor);
+        EXPECT_TRUE(rig.executor->exeCurCmd(true));
+        EXPECT_EQ(rig.executor->isStopRun(), !release);
+        EXPECT_EQ(rig.board.trace().marks(), release ? size_t(sim_job::kSpiralMarks) : 0u);
+        EXPECT_EQ(rig.board.errors().total(), 0u);
+        if (release) continue;
+        EXPECT_EQ(waits, kWaits);
+        DevBaseState state;
+        ASSERT_TRUE(rig.executor->getDevState(state, true));
+        EXPECT_EQ(state.freeCacheKb, 16u);  // the reset emptied the board's memory
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, SimFaults, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5),

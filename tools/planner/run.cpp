@@ -148,19 +148,20 @@ public:
     }
 
     // Outcome after a library call failed or the watcher stepped in.
+    // A board that stopped answering explains a stall, so it is named first; a cancel by the
+    // host comes before either.
     RunResult& fail(const std::string& refusal, bool stopBoard) {
-        switch (m_guard.trip()) {
-            case JobLink::Trip::Cancelled:
-                return end(Outcome::Stopped, "", stopBoard);
+        const JobLink::Trip trip = m_guard.trip();
+        if (trip == JobLink::Trip::Cancelled) return end(Outcome::Stopped, "", stopBoard);
+        if (m_guard.failures() != 0) return end(Outcome::BoardLost, m_guard.firstFailure(), stopBoard);
+        switch (trip) {
             case JobLink::Trip::Stalled:
                 return end(Outcome::TimedOut, "no progress for " + seconds(m_noProgress), stopBoard);
             case JobLink::Trip::PastDeadline:
                 return end(Outcome::TimedOut, "still running after the deadline of " + seconds(m_deadline), stopBoard);
-            case JobLink::Trip::None:
-                break;
+            default:
+                return end(Outcome::Refused, refusal, stopBoard);
         }
-        if (m_guard.failures() != 0) return end(Outcome::BoardLost, m_guard.firstFailure(), stopBoard);
-        return end(Outcome::Refused, refusal, stopBoard);
     }
 
     bool troubled() { return m_guard.failures() != 0 || m_guard.trip() != JobLink::Trip::None; }

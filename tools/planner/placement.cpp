@@ -87,7 +87,9 @@ void place(Job& job, const PlaceOptions& options, double fieldMm) {
     const Point pivot = centreOf(boundsOf(job));
 
     if (options.rotateDegrees != 0) {
-        const auto [c, s] = turn(options.rotateDegrees);
+        // Named copies: a lambda may not capture structured bindings before C++20.
+        const auto cs = turn(options.rotateDegrees);
+        const double c = cs.first, s = cs.second;
         movePoints(job, [&](Point p) {
             const double dx = p.x - pivot.x, dy = p.y - pivot.y;
             return Point{pivot.x + dx * c - dy * s, pivot.y + dx * s + dy * c};

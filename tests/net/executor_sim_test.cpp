@@ -30,14 +30,6 @@ bool parseServed(const std::string& line, Served& s) {
                        &s.executed, &s.repeated, &s.stale, &s.malformed, &s.lostIn, &s.lostOut) == 6;
 }
 
-size_t marksIn(const std::string& json) {
-    size_t n = 0;
-    for (size_t at = json.find("\"kind\":\"mark\""); at != std::string::npos;
-         at = json.find("\"kind\":\"mark\"", at + 1))
-        ++n;
-    return n;
-}
-
 // A file name of this test run; removed again when the test ends.
 struct TempFile {
     explicit TempFile(const std::string& suffix) {

@@ -91,6 +91,15 @@ private:
     std::string m_buffer;
 };
 
+// Marks in a trace written as JSON events.
+inline size_t marksIn(const std::string& json) {
+    size_t n = 0;
+    for (size_t at = json.find("\"kind\":\"mark\""); at != std::string::npos;
+         at = json.find("\"kind\":\"mark\"", at + 1))
+        ++n;
+    return n;
+}
+
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

@@ -28,14 +28,6 @@ std::string zigzagJob() {
     return path;
 }
 
-size_t marksIn(const std::string& json) {
-    size_t n = 0;
-    for (size_t at = json.find("\"kind\":\"mark\""); at != std::string::npos;
-         at = json.find("\"kind\":\"mark\"", at + 1))
-        ++n;
-    return n;
-}
-
 enum class Act { None, KillBoard, FreezeBoard, Interrupt };
 
 struct Scenario {

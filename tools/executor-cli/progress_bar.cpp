@@ -20,20 +20,14 @@ ProgressBar::~ProgressBar() { finish(); }
 
 void ProgressBar::update(std::size_t done, std::size_t total, const char* units) {
     if (!m_enabled) return;
-    if (total == 0) {
-        // Redrawn on every change: without a total there is no coarser step to wait for.
-        if (static_cast<long>(done) == m_lastShown) return;
-        m_lastShown = static_cast<long>(done);
-        std::fprintf(m_stream, "\r%s: %s %zu", m_label.c_str(), units, done);
-    } else {
-        done = std::min(done, total);
-        const long perMille = static_cast<long>(done * 1000 / total);
-        if (perMille == m_lastShown) return;  // a terminal redraw per command would slow the job
-        m_lastShown = perMille;
-        const int filled = static_cast<int>(perMille * kBarWidth / 1000);
-        std::fprintf(m_stream, "\r%s [%s%s] %3ld%% %zu/%zu %s", m_label.c_str(), std::string(filled, '#').c_str(),
-                     std::string(kBarWidth - filled, '.').c_str(), perMille / 10, done, total, units);
-    }
+    if (total == 0) return;  // nothing to measure against
+    done = std::min(done, total);
+    const long perMille = static_cast<long>(done * 1000 / total);
+    if (perMille == m_lastShown) return;  // a terminal redraw per command would slow the job
+    m_lastShown = perMille;
+    const int filled = static_cast<int>(perMille * kBarWidth / 1000);
+    std::fprintf(m_stream, "\r%s [%s%s] %3ld%% %zu/%zu %s", m_label.c_str(), std::string(filled, '#').c_str(),
+                 std::string(kBarWidth - filled, '.').c_str(), perMille / 10, done, total, units);
     std::fflush(m_stream);
     m_drawn = true;
 }

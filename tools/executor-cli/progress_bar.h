@@ -16,7 +16,7 @@ public:
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
-    // done of total; with total 0 the count alone is shown after units (e.g. "page").
+    // done of total, counted in units (e.g. "marks"); nothing is drawn without a total.
     void update(std::size_t done, std::size_t total, const char* units = "");
     // Ends the line, once.
     void finish();
@@ -26,7 +26,7 @@ private:
     std::FILE* m_stream;
     bool m_enabled;
     bool m_drawn = false;
-    long m_lastShown = -1;  // per mille, or the count when the total is unknown
+    long m_lastShown = -1;  // per mille
 };
 
 }  // namespace cli

@@ -82,7 +82,7 @@ RunResult runPlan(Executor& executor, Transfer& link, const TarnParam& lens, con
 // Stores a plan in the board's flash for offline running. Works out the flash image first and
 // refuses a job larger than the board's flash (TooBig, nothing written); checks the erase and
 // every page write. The program carries the same count commands as a streamed job, so a board
-// that runs it counts RunResult::marksPlanned... through marksPerCount.
+// that runs it counts planCounts() of them.
 RunResult downloadPlan(Executor& executor, Transfer& link, const TarnParam& lens, const Job& job, const Plan& plan,
                        const RunOptions& options = {}, const RunObserver& observer = {});
 

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,13 +15,11 @@
 
 namespace {
 
-using importer::ImportError;
-using importer::importSvgFile;
 using importer::importSvgText;
 using importer::SvgOptions;
 using planner::Point;
+using Lines = std::vector<std::vector<Point>>;
 
-constexpr double kPi = 3.14159265358979323846;
 // One document unit is one millimetre on a 100 mm page.
 const std::string kMmPage = R"~(width="100mm" height="100mm" viewBox="0 0 100 100")~";
 
@@ -30,12 +27,14 @@ std::string svg(const std::string& body, const std::string& root = kMmPage) {
     return R"~(<svg xmlns="http://www.w3.org/2000/svg" )~" + root + ">" + body + "</svg>";
 }
 
-// The polylines of a drawing on kMmPage, back in document coordinates (y down).
-std::vector<std::vector<Point>> pageLines(const std::string& body, double tolerance = 0.01) {
+std::string path(const std::string& d) { return R"~(<path stroke="black" d=")~" + d + R"~("/>)~"; }
+
+// The polylines of a drawing, back in document coordinates (y down) of a 100 mm page.
+Lines pageLines(const std::string& body, double tolerance = 0.01, const std::string& root = kMmPage) {
     SvgOptions options;
     options.tolerance = tolerance;
-    std::vector<std::vector<Point>> result;
-    for (const auto& line : importSvgText(svg(body), options).polylines) {
+    Lines result;
+    for (const auto& line : importSvgText(svg(body, root), options).polylines) {
         result.emplace_back();
         for (Point p : line.points) result.back().push_back({p.x, 100 - p.y});
     }
@@ -45,19 +44,22 @@ std::vector<std::vector<Point>> pageLines(const std::string& body, double tolera
 std::string importError(const std::function<void()>& run) {
     try {
         run();
-    } catch (const ImportError& error) {
+    } catch (const importer::ImportError& error) {
         return error.what();
     }
     return "(no error)";
 }
 
-bool same(Point a, Point b) { return a.x == b.x && a.y == b.y; }
-
-std::vector<double> coordinates(const std::vector<std::vector<Point>>& lines) {
+std::vector<double> flat(const Lines& lines) {
     std::vector<double> result;
     for (const auto& line : lines)
         for (Point p : line) result.insert(result.end(), {p.x, p.y});
     return result;
+}
+
+void expectNear(const std::vector<double>& got, const std::vector<double>& want, const std::string& what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-9) << what << " [" << i << "]";
 }
 
 double distanceToPolyline(Point p, const std::vector<Point>& line) {
@@ -71,63 +73,50 @@ double distanceToPolyline(Point p, const std::vector<Point>& line) {
     return best;
 }
 
-Point cubicAt(Point p0, Point c1, Point c2, Point p3, double t) {
-    double u = 1 - t;
-    return {u * u * u * p0.x + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * p3.x,
-            u * u * u * p0.y + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * p3.y};
+std::vector<std::string> penNames(const planner::Job& job) {
+    std::vector<std::string> names;
+    for (const auto& pen : job.pens) names.push_back(pen.name);
+    return names;
 }
 
+}  // namespace
+
 TEST(SvgImport, UnitsAndViewBoxGiveMillimetresWithYUp) {
-    struct Case {
-        const char* root;
-        Point from, to;      // document units
-        Point fromMm, toMm;  // y up
+    const std::string wide = R"~(width="100mm" height="50mm" viewBox="0 0 10 10")~";
+    const struct {
+        std::string root;
+        std::vector<double> line, mm;  // document units; millimetres, y up
     } cases[] = {
-        {R"~(width="100mm" height="50mm" viewBox="0 0 100 50")~", {10, 10}, {0, 0}, {10, 40}, {0, 50}},
-        {R"~(width="4in" height="2in" viewBox="0 0 400 200")~", {100, 50}, {0, 0}, {25.4, 38.1}, {0, 50.8}},
-        {R"~(width="2cm" height="1cm" viewBox="0 0 2 1")~", {1, 0}, {2, 1}, {10, 10}, {20, 0}},
-        {R"~(width="72pt" height="6pc" viewBox="0 0 1 1")~", {1, 1}, {0, 0}, {25.4, 0}, {0, 25.4}},
+        {R"~(width="100mm" height="50mm" viewBox="0 0 100 50")~", {10, 10, 0, 0}, {10, 40, 0, 50}},
+        {R"~(width="4in" height="2in" viewBox="0 0 400 200")~", {100, 50, 0, 0}, {25.4, 38.1, 0, 50.8}},
+        {R"~(width="2cm" height="1cm" viewBox="0 0 2 1")~", {1, 0, 2, 1}, {10, 10, 20, 0}},
+        {R"~(width="72pt" height="6pc" viewBox="0 0 1 1")~", {1, 1, 0, 0}, {25.4, 0, 0, 25.4}},
         // No viewBox: a unit is a px; no size: the viewBox's units are px.
-        {R"~(width="96px" height="96")~", {96, 0}, {0, 96}, {25.4, 25.4}, {0, 0}},
-        {R"~(viewBox="10 20 96 96")~", {10, 20}, {106, 116}, {0, 25.4}, {25.4, 0}},
+        {R"~(width="96px" height="96")~", {96, 0, 0, 96}, {25.4, 25.4, 0, 0}},
+        {R"~(viewBox="10 20 96 96")~", {10, 20, 106, 116}, {0, 25.4, 25.4, 0}},
         // preserveAspectRatio: centred and uniform by default, then aligned, sliced or stretched.
-        {R"~(width="100mm" height="50mm" viewBox="0 0 10 10")~", {0, 0}, {10, 10}, {25, 50}, {75, 0}},
-        {R"~(width="100mm" height="50mm" viewBox="0 0 10 10" preserveAspectRatio="xMaxYMax")~",
-         {0, 0},
-         {10, 10},
-         {50, 50},
-         {100, 0}},
-        {R"~(width="100mm" height="50mm" viewBox="0 0 10 10" preserveAspectRatio="xMinYMin slice")~",
-         {1, 1},
-         {0, 0},
-         {10, 40},
-         {0, 50}},
-        {R"~(width="100mm" height="50mm" viewBox="0 0 10 10" preserveAspectRatio="none")~",
-         {1, 1},
-         {0, 0},
-         {10, 45},
-         {0, 50}},
+        {wide, {0, 0, 10, 10}, {25, 50, 75, 0}},
+        {wide + R"~( preserveAspectRatio="xMaxYMax")~", {0, 0, 10, 10}, {50, 50, 100, 0}},
+        {wide + R"~( preserveAspectRatio="xMinYMin slice")~", {1, 1, 0, 0}, {10, 40, 0, 50}},
+        {wide + R"~( preserveAspectRatio="none")~", {1, 1, 0, 0}, {10, 45, 0, 50}},
         // Only the width: the height follows the viewBox's aspect.
-        {R"~(width="50mm" viewBox="0 0 100 200")~", {0, 0}, {100, 200}, {0, 100}, {50, 0}},
+        {R"~(width="50mm" viewBox="0 0 100 200")~", {0, 0, 100, 200}, {0, 100, 50, 0}},
     };
-    for (const Case& c : cases) {
-        char body[160];
-        std::snprintf(body, sizeof body, R"~(<line x1="%g" y1="%g" x2="%g" y2="%g" stroke="black"/>)~", c.from.x,
-                      c.from.y, c.to.x, c.to.y);
-        auto job = importSvgText(svg(body, c.root));
-        ASSERT_EQ(job.polylines.size(), 1u) << c.root;
-        const auto& points = job.polylines[0].points;
-        EXPECT_NEAR(points[0].x, c.fromMm.x, 1e-9) << c.root;
-        EXPECT_NEAR(points[0].y, c.fromMm.y, 1e-9) << c.root;
-        EXPECT_NEAR(points[1].x, c.toMm.x, 1e-9) << c.root;
-        EXPECT_NEAR(points[1].y, c.toMm.y, 1e-9) << c.root;
+    for (const auto& c : cases) {
+        const auto& l = c.line;
+        const std::string d = "M " + std::to_string(l[0]) + " " + std::to_string(l[1]) + " L " + std::to_string(l[2]) +
+                              " " + std::to_string(l[3]);
+        const auto lines = pageLines(path(d), 0.01, c.root);
+        std::vector<double> mm = flat(lines);
+        for (std::size_t i = 1; i < mm.size(); i += 2) mm[i] = 100 - mm[i];
+        expectNear(mm, c.mm, c.root);
     }
 }
 
 TEST(SvgImport, TransformsComposeInDocumentOrder) {
-    struct Case {
+    const struct {
         const char* transform;
-        Point expected;  // where (1, 2) lands
+        std::vector<double> expected;  // where (1, 2) lands
     } cases[] = {
         {"translate(10,20)", {11, 22}},
         {"translate(5)", {6, 2}},
@@ -141,24 +130,21 @@ TEST(SvgImport, TransformsComposeInDocumentOrder) {
         {"translate(10,0) scale(2)", {12, 4}},
         {"scale(2),translate(10,0)", {22, 4}},
     };
-    for (const Case& c : cases) {
-        auto lines = pageLines(std::string(R"~(<g transform=")~") + c.transform +
-                               R"~("><path stroke="black" d="M 1 2 L 0 0"/></g>)~");
-        ASSERT_EQ(lines.size(), 1u) << c.transform;
-        EXPECT_NEAR(lines[0][0].x, c.expected.x, 1e-9) << c.transform;
-        EXPECT_NEAR(lines[0][0].y, c.expected.y, 1e-9) << c.transform;
+    for (const auto& c : cases) {
+        const auto lines =
+            pageLines(std::string(R"~(<g transform=")~") + c.transform + "\">" + path("M 1 2 L 0 0") + "</g>");
+        expectNear({lines.at(0)[0].x, lines.at(0)[0].y}, c.expected, c.transform);
     }
     // Nested: the element's own transform first, then each enclosing group outwards.
     auto nested = pageLines(R"~(<g transform="translate(10,0)"><g transform="scale(2)">)~"
                             R"~(<line x1="1" y1="2" x2="0" y2="0" stroke="black" transform="rotate(90)"/></g></g>)~");
-    EXPECT_NEAR(nested[0][0].x, 6, 1e-9);
-    EXPECT_NEAR(nested[0][0].y, 2, 1e-9);
+    expectNear({nested[0][0].x, nested[0][0].y}, {6, 2}, "nested");
 }
 
 TEST(SvgImport, PathSyntaxVariantsDrawTheSamePoints) {
-    struct Case {
+    const struct {
         const char* data;
-        std::vector<std::vector<Point>> expected;
+        Lines expected;
     } cases[] = {
         {"M1 2L3 4", {{{1, 2}, {3, 4}}}},
         {"M 1,2 , 3,4", {{{1, 2}, {3, 4}}}},
@@ -169,137 +155,108 @@ TEST(SvgImport, PathSyntaxVariantsDrawTheSamePoints) {
         // After a close, relative commands start from the subpath's first point.
         {"M 10 10 l 5 0 z l 0 5", {{{10, 10}, {15, 10}, {10, 10}}, {{10, 10}, {10, 15}}}},
         {"M 0 0 L 5 5 M 20 20 L 30 20", {{{0, 0}, {5, 5}}, {{20, 20}, {30, 20}}}},
+        // Arc flags need no separators.
+        {"M0 0a5 5 0 1010 0", pageLines(path("M0 0 a 5 5 0 1 0 10 0"))},
     };
-    for (const Case& c : cases) {
-        auto lines = pageLines(std::string(R"~(<path stroke="black" d=")~") + c.data + R"~("/>)~");
+    for (const auto& c : cases) {
+        const Lines lines = pageLines(path(c.data));
         ASSERT_EQ(lines.size(), c.expected.size()) << c.data;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            ASSERT_EQ(lines[i].size(), c.expected[i].size()) << c.data;
-            for (std::size_t j = 0; j < lines[i].size(); ++j) {
-                EXPECT_NEAR(lines[i][j].x, c.expected[i][j].x, 1e-9) << c.data;
-                EXPECT_NEAR(lines[i][j].y, c.expected[i][j].y, 1e-9) << c.data;
-            }
-        }
+        expectNear(flat(lines), flat(c.expected), c.data);
     }
-    // Arc flags need no separators.
-    EXPECT_EQ(coordinates(pageLines(R"~(<path stroke="black" d="M0 0a5 5 0 1010 0"/>)~")),
-              coordinates(pageLines(R"~(<path stroke="black" d="M0 0 a 5 5 0 1 0 10 0"/>)~")));
 }
 
 TEST(SvgImport, ArcsEndExactlyAndBulgeByTheirFlags) {
-    struct Case {
-        const char* flags;  // large-arc, sweep
-        double bulge;       // signed offset of the arc's farthest point from the chord, y down
-    } cases[] = {
-        {"0 1", -1.3397},  // 10 - sqrt(75), towards smaller y
-        {"1 1", -18.6603},
-        {"0 0", 1.3397},
-        {"1 0", 18.6603},
-    };
-    for (const Case& c : cases) {
-        auto lines =
-            pageLines(std::string(R"~(<path stroke="black" d="M 10 10 A 10 10 0 )~") + c.flags + R"~( 20 10"/>)~");
+    // large-arc, sweep; the signed offset of the farthest point from the chord, y down: 10 - sqrt(75)
+    const std::pair<const char*, double> cases[] = {
+        {"0 1", -1.3397}, {"1 1", -18.6603}, {"0 0", 1.3397}, {"1 0", 18.6603}};
+    for (const auto& [flags, bulge] : cases) {
+        const auto lines = pageLines(path(std::string("M 10 10 A 10 10 0 ") + flags + " 20 10"));
         ASSERT_EQ(lines.size(), 1u);
-        EXPECT_NEAR(lines[0].back().x, 20, 1e-12) << c.flags;
-        EXPECT_NEAR(lines[0].back().y, 10, 1e-12) << c.flags;
+        EXPECT_NEAR(lines[0].back().x, 20, 1e-12) << flags;
+        EXPECT_NEAR(lines[0].back().y, 10, 1e-12) << flags;
         double farthest = 0;
         for (Point p : lines[0])
             if (std::abs(p.y - 10) > std::abs(farthest)) farthest = p.y - 10;
-        EXPECT_NEAR(farthest, c.bulge, 0.011) << c.flags;
+        EXPECT_NEAR(farthest, bulge, 0.011) << flags;
     }
-    // Radii too small to reach the end point grow until they do: a half circle of radius 5.
-    auto grown = pageLines(R"~(<path stroke="black" d="M 10 10 A 1 1 0 0 1 20 10"/>)~");
-    for (Point p : grown[0]) EXPECT_NEAR(std::hypot(p.x - 15, p.y - 10), 5, 1e-9);
-    // Chords cut inside the circle by no more than the tolerance (0.01 mm).
-    for (std::size_t i = 1; i < grown[0].size(); ++i) {
-        Point a = grown[0][i - 1], b = grown[0][i];
-        EXPECT_GE(std::hypot((a.x + b.x) / 2 - 15, (a.y + b.y) / 2 - 10), 5 - 0.01);
+    // Radii too small to reach the end point grow until they do: a half circle of radius 5, over
+    // the top (y down), its chords inside the circle by no more than the tolerance.
+    const auto grown = pageLines(path("M 10 10 A 1 1 0 0 1 20 10"))[0];
+    for (std::size_t i = 0; i < grown.size(); ++i) {
+        EXPECT_NEAR(std::hypot(grown[i].x - 15, grown[i].y - 10), 5, 1e-9);
+        if (i > 0) {
+            const double mx = (grown[i - 1].x + grown[i].x) / 2, my = (grown[i - 1].y + grown[i].y) / 2;
+            EXPECT_GE(std::hypot(mx - 15, my - 10), 5 - 0.01);
+        }
     }
-    EXPECT_NEAR(grown[0][grown[0].size() / 2].y, 5, 0.2);  // over the top, y down
+    EXPECT_NEAR(grown[grown.size() / 2].y, 5, 0.2);
     // A rotated ellipse: every point satisfies its equation in the ellipse's own frame.
-    double c30 = std::cos(kPi / 6), s30 = std::sin(kPi / 6);
-    char data[160];
-    std::snprintf(data, sizeof data, R"~(<path stroke="black" d="M %.9f %.9f A 20 10 30 0 1 %.9f %.9f"/>)~",
-                  50 + 20 * c30, 50 + 20 * s30, 50 - 10 * s30, 50 + 10 * c30);
-    auto rotated = pageLines(data);
-    ASSERT_GT(rotated[0].size(), 4u);
-    for (Point p : rotated[0]) {
+    const double c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
+    char d[128];
+    std::snprintf(d, sizeof d, "M %.9f %.9f A 20 10 30 0 1 %.9f %.9f", 50 + 20 * c30, 50 + 20 * s30, 50 - 10 * s30,
+                  50 + 10 * c30);
+    const auto rotated = pageLines(path(d))[0];
+    ASSERT_GT(rotated.size(), 4u);
+    for (Point p : rotated) {
         double u = (p.x - 50) * c30 + (p.y - 50) * s30, v = -(p.x - 50) * s30 + (p.y - 50) * c30;
         EXPECT_NEAR(std::hypot(u / 20, v / 10), 1, 1e-6);
     }
 }
 
 TEST(SvgImport, CurvesStayWithinTheToleranceInMillimetres) {
-    struct Case {
-        const char* root;
+    const double t = 20.0 / 3;
+    const struct {
         const char* data;
         Point p0, c1, c2, p3;  // the last segment as a cubic, in mm with y down
         double tolerance;
+        const char* root;
     } cases[] = {
-        {kMmPage.c_str(), "M 0 0 C 0 50 100 50 100 0", {0, 0}, {0, 50}, {100, 50}, {100, 0}, 0.05},
-        {kMmPage.c_str(), "M 0 0 C 0 50 100 50 100 0", {0, 0}, {0, 50}, {100, 50}, {100, 0}, 0.002},
+        {"M 0 0 C 0 50 100 50 100 0", {0, 0}, {0, 50}, {100, 50}, {100, 0}, 0.05, nullptr},
+        {"M 0 0 C 0 50 100 50 100 0", {0, 0}, {0, 50}, {100, 50}, {100, 0}, 0.002, nullptr},
         // The smooth curve mirrors the previous second control point.
-        {kMmPage.c_str(), "M 0 50 C 0 70 20 70 20 50 S 40 30 40 50", {20, 50}, {20, 30}, {40, 30}, {40, 50}, 0.01},
+        {"M 0 50 C 0 70 20 70 20 50 S 40 30 40 50", {20, 50}, {20, 30}, {40, 30}, {40, 50}, 0.01, nullptr},
         // A quadratic with control c is the cubic with controls two thirds of the way to c.
-        {kMmPage.c_str(),
-         "M 0 50 Q 10 30 20 50 T 40 50",
-         {20, 50},
-         {20 + 20.0 / 3, 50 + 40.0 / 3},
-         {40 - 20.0 / 3, 50 + 40.0 / 3},
-         {40, 50},
-         0.01},
+        {"M 0 50 Q 10 30 20 50 T 40 50", {20, 50}, {20 + t, 50 + 2 * t}, {40 - t, 50 + 2 * t}, {40, 50}, 0.01, nullptr},
         // Ten times enlarged by the viewBox: the tolerance still holds in millimetres.
-        {R"~(width="100mm" height="100mm" viewBox="0 0 10 10")~",
-         "M 0 0 C 0 5 10 5 10 0",
+        {"M 0 0 C 0 5 10 5 10 0",
          {0, 0},
          {0, 50},
          {100, 50},
          {100, 0},
-         0.01},
+         0.01,
+         R"~(width="100mm" height="100mm" viewBox="0 0 10 10")~"},
     };
-    for (const Case& c : cases) {
-        SvgOptions options;
-        options.tolerance = c.tolerance;
-        auto job =
-            importSvgText(svg(std::string(R"~(<path stroke="black" d=")~") + c.data + R"~("/>)~", c.root), options);
-        ASSERT_EQ(job.polylines.size(), 1u);
-        std::vector<Point> line;
-        for (Point p : job.polylines[0].points) line.push_back({p.x, 100 - p.y});
+    for (const auto& c : cases) {
+        const auto line = pageLines(path(c.data), c.tolerance, c.root ? c.root : kMmPage).at(0);
         // Samples of the true curve lie within the tolerance of the polyline...
-        for (int i = 0; i <= 1000; ++i)
-            EXPECT_LE(distanceToPolyline(cubicAt(c.p0, c.c1, c.c2, c.p3, i / 1000.0), line), c.tolerance) << c.data;
+        for (int i = 0; i <= 1000; ++i) {
+            const double s = i / 1000.0, u = 1 - s, a = u * u * u, b = 3 * u * u * s, k = 3 * u * s * s, e = s * s * s;
+            const Point q{a * c.p0.x + b * c.c1.x + k * c.c2.x + e * c.p3.x,
+                          a * c.p0.y + b * c.c1.y + k * c.c2.y + e * c.p3.y};
+            EXPECT_LE(distanceToPolyline(q, line), c.tolerance) << c.data;
+        }
         // ...and the polyline ends exactly where the curve does.
-        EXPECT_NEAR(line.back().x, c.p3.x, 1e-9);
-        EXPECT_NEAR(line.back().y, c.p3.y, 1e-9);
+        expectNear({line.back().x, line.back().y}, {c.p3.x, c.p3.y}, c.data);
     }
     // Adaptive: a coarser tolerance needs fewer points.
-    auto coarse = pageLines(R"~(<path stroke="black" d="M 0 0 C 0 50 100 50 100 0"/>)~", 0.1);
-    auto fine = pageLines(R"~(<path stroke="black" d="M 0 0 C 0 50 100 50 100 0"/>)~", 0.001);
-    EXPECT_LT(coarse[0].size() * 4, fine[0].size());
+    EXPECT_LT(pageLines(path("M 0 0 C 0 50 100 50 100 0"), 0.1)[0].size() * 4,
+              pageLines(path("M 0 0 C 0 50 100 50 100 0"), 0.001)[0].size());
 }
 
 TEST(SvgImport, RoundedRectsKeepTheirRadiusAndBox) {
-    struct Case {
-        const char* radii;
-        double radius;  // 0: sharp corners
-    } cases[] = {
+    const std::pair<const char*, double> cases[] = {
         {R"~(rx="5")~", 5}, {R"~(ry="5")~", 5}, {R"~(rx="5" ry="5")~", 5}, {"", 0}, {R"~(rx="-1" ry="4")~", 4}};
-    for (const Case& c : cases) {
-        auto lines =
-            pageLines(std::string(R"~(<rect x="10" y="10" width="40" height="20" stroke="black" )~") + c.radii + "/>");
-        ASSERT_EQ(lines.size(), 1u) << c.radii;
+    for (const auto& [radii, radius] : cases) {
+        const auto lines =
+            pageLines(std::string(R"~(<rect x="10" y="10" width="40" height="20" stroke="black" )~") + radii + "/>");
+        ASSERT_EQ(lines.size(), 1u) << radii;
         const auto& line = lines[0];
-        EXPECT_TRUE(same(line.front(), line.back())) << c.radii;
-        if (c.radius == 0) {
-            EXPECT_EQ(line.size(), 5u);
-        }
+        expectNear({line.front().x, line.front().y}, {line.back().x, line.back().y}, radii);
+        EXPECT_TRUE(radius > 0 || line.size() == 5u) << radii;
         // Every outline point is `radius` away from the rectangle shrunk by the radius.
         for (Point p : line) {
-            Point q{std::clamp(p.x, 10 + c.radius, 50 - c.radius), std::clamp(p.y, 10 + c.radius, 30 - c.radius)};
-            double d = std::hypot(p.x - q.x, p.y - q.y);
-            if (c.radius > 0) {
-                EXPECT_NEAR(d, c.radius, 1e-9) << c.radii;
-            }
+            Point q{std::clamp(p.x, 10 + radius, 50 - radius), std::clamp(p.y, 10 + radius, 30 - radius)};
+            EXPECT_NEAR(std::hypot(p.x - q.x, p.y - q.y), radius, 1e-9) << radii;
             EXPECT_TRUE(p.x >= 10 - 1e-12 && p.x <= 50 + 1e-12 && p.y >= 10 - 1e-12 && p.y <= 30 + 1e-12);
         }
     }
@@ -308,7 +265,9 @@ TEST(SvgImport, RoundedRectsKeepTheirRadiusAndBox) {
     for (Point p : pill[0]) EXPECT_NEAR(std::hypot((p.x - 30) / 20, (p.y - 20) / 10), 1, 1e-9);
 }
 
-TEST(SvgImport, PensFollowColoursInOrderOfFirstUse) {
+// Colours by attribute, style, inheritance, currentColor and style sheets (name, class, id in that
+// order); hidden and undrawable content leaves no pen; <use> draws its target moved.
+TEST(SvgImport, PensFollowColoursAndVisibleContent) {
     auto job = importSvgText(svg(R"~(
         <line x1="0" y1="0" x2="1" y2="1" stroke="red"/>
         <line x1="0" y1="0" x2="1" y2="1" stroke="#F00"/>
@@ -321,33 +280,23 @@ TEST(SvgImport, PensFollowColoursInOrderOfFirstUse) {
         <g visibility="hidden"><line x2="1" stroke="black"/><line x2="1" stroke="black" visibility="visible"/></g>
         <defs><line x2="1" stroke="black"/></defs>
         <text x="1" y="1">not drawn</text>)~"));
-    std::vector<std::string> names;
-    for (const auto& pen : job.pens) names.push_back(pen.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"#ff0000", "#008000", "#0000ff", "#aabbcc", "#000000"}));
+    EXPECT_EQ(penNames(job), (std::vector<std::string>{"#ff0000", "#008000", "#0000ff", "#aabbcc", "#000000"}));
     std::vector<std::size_t> pens;
     for (const auto& line : job.polylines) pens.push_back(line.pen);
     EXPECT_EQ(pens, (std::vector<std::size_t>{0, 0, 1, 2, 0, 3, 4}));
     EXPECT_EQ(job.pens[0].markSpeed, planner::Pen{}.markSpeed);
-}
 
-TEST(SvgImport, StyleSheetsColourByNameClassAndIdInThatOrder) {
-    auto job = importSvgText(svg(R"~(<style><![CDATA[
+    job = importSvgText(svg(R"~(<style><![CDATA[
         /* shared styles */ .st0 { fill: none; stroke: #0000FF } line { stroke: red }
         #special, .unused { stroke: lime } @media print { .st0 { stroke: black } } g > .st0 { stroke: navy }
         ]]></style>
         <rect class="other st0" width="1" height="1"/><line x2="1"/><line id="special" class="st0" x2="1"/>
         <rect class="st0" style="stroke:#123456" width="1" height="1"/>)~"));
-    std::vector<std::string> names;
-    for (const auto& pen : job.pens) names.push_back(pen.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"#0000ff", "#ff0000", "#00ff00", "#123456"}));
-}
+    EXPECT_EQ(penNames(job), (std::vector<std::string>{"#0000ff", "#ff0000", "#00ff00", "#123456"}));
 
-TEST(SvgImport, UseDrawsItsTargetMoved) {
-    auto lines = pageLines(R"~(<defs><path id="t" d="M 0 0 L 1 0" stroke="black"/></defs>
+    const auto used = pageLines(R"~(<defs><path id="t" d="M 0 0 L 1 0" stroke="black"/></defs>
         <use href="#t" x="10" y="5"/><use xlink:href="#t" transform="translate(0,20)"/><use href="#missing"/>)~");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(same(lines[0][0], {10, 5}));
-    EXPECT_TRUE(same(lines[1][1], {1, 20}));
+    expectNear(flat(used), {10, 5, 11, 5, 0, 20, 1, 20}, "use");
 }
 
 TEST(SvgImport, ContentWithoutOutlinesIsReportedNotDrawn) {
@@ -363,32 +312,29 @@ TEST(SvgImport, ContentWithoutOutlinesIsReportedNotDrawn) {
 }
 
 TEST(SvgImport, RealWorldFileImports) {
-    auto job = importSvgFile(EXECUTOR_TEST_DATA "/badge.svg");
-    std::vector<std::string> names;
-    for (const auto& pen : job.pens) names.push_back(pen.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"#000000", "#ff0000"}));
+    auto job = importer::importSvgFile(EXECUTOR_TEST_DATA "/badge.svg");
+    EXPECT_EQ(penNames(job), (std::vector<std::string>{"#000000", "#ff0000"}));
     // frame, hole, tick (through use), wave, badge arc; the hidden ellipse and the defs are not drawn.
     ASSERT_EQ(job.polylines.size(), 5u);
     // The page is 80 x 40 mm; everything drawn stays on it.
     for (const auto& line : job.polylines)
         for (Point p : line.points) EXPECT_TRUE(p.x >= 0 && p.x <= 80 && p.y >= 0 && p.y <= 40);
     // The tick: use at (30, 0) inside translate(20, 40), half scale, y flipped on a 40 mm page.
-    EXPECT_NEAR(job.polylines[2].points[0].x, 25, 1e-9);
-    EXPECT_NEAR(job.polylines[2].points[0].y, 20, 1e-9);
+    expectNear({job.polylines[2].points[0].x, job.polylines[2].points[0].y}, {25, 20}, "tick");
 }
 
 TEST(SvgImport, EveryFaultGivesOneClearMessage) {
-    struct Case {
+    const struct {
         std::string text;
         std::vector<std::string> mentions;
     } cases[] = {
         {"<svg", {"not an XML document", "line 1"}},
         {"<html><body/></html>", {"root element is <html>, not <svg>"}},
         {svg("\n<path id=\"p1\" stroke=\"black\" d=\"M 0 0 L 10 x 5\"/>"), {"line 2", "<path id=\"p1\">", "\"x 5\""}},
-        {svg("<path stroke=\"black\" d=\"L 1 1\"/>"), {"<path>", "must start with a move"}},
-        {svg("<path stroke=\"black\" d=\"M 0 0 A 1 1 0 2 0 5 5\"/>"), {"arc flag", "\"2 0 5 5\""}},
-        {svg("<path stroke=\"black\" d=\"M 0 0 L 1e999 0\"/>"), {"expected a number", "1e999"}},
-        {svg("<path stroke=\"black\" d=\"M 0 0 X 1\"/>"), {"unknown command", "\"X 1\""}},
+        {svg(path("L 1 1")), {"<path>", "must start with a move"}},
+        {svg(path("M 0 0 A 1 1 0 2 0 5 5")), {"arc flag", "\"2 0 5 5\""}},
+        {svg(path("M 0 0 L 1e999 0")), {"expected a number", "1e999"}},
+        {svg(path("M 0 0 X 1")), {"unknown command", "\"X 1\""}},
         {svg("<polygon stroke=\"black\" points=\"0 0 1\"/>"), {"<polygon>", "points", "pair of numbers"}},
         {svg("<g transform=\"rotate(1 2)\"/>"), {"<g>", "rotate"}},
         {svg("<g transform=\"spin(3)\"/>"), {"<g>", "unknown transform"}},
@@ -396,20 +342,17 @@ TEST(SvgImport, EveryFaultGivesOneClearMessage) {
         {svg("", R"~(viewBox="0 0 -1 5")~"), {"viewBox"}},
         {svg(R"~(<g id="a"><use href="#a"/></g>)~"), {"<use>", "loop"}},
     };
-    for (const Case& c : cases) {
-        std::string message = importError([&] { importSvgText(c.text); });
+    for (const auto& c : cases) {
+        const std::string message = importError([&] { importSvgText(c.text); });
         for (const std::string& mention : c.mentions)
             EXPECT_NE(message.find(mention), std::string::npos) << message << " lacks " << mention;
     }
-    std::string missing = importError([] { importSvgFile("/nonexistent/drawing.svg"); });
-    EXPECT_EQ(missing, "/nonexistent/drawing.svg: cannot open the file");
-    std::string broken = importError([] { importSvgFile(EXECUTOR_TEST_DATA "/broken.svg"); });
+    EXPECT_EQ(importError([] { importer::importSvgFile("/nonexistent/drawing.svg"); }),
+              "/nonexistent/drawing.svg: cannot open the file");
+    const std::string broken = importError([] { importer::importSvgFile(EXECUTOR_TEST_DATA "/broken.svg"); });
     EXPECT_EQ(broken.rfind(EXECUTOR_TEST_DATA "/broken.svg: line 5, <path id=\"outline\">", 0), 0u) << broken;
-    for (double tolerance : {0.0, -1.0, double(NAN)}) {
-        SvgOptions options;
-        options.tolerance = tolerance;
-        EXPECT_NE(importError([&] { importSvgText(svg(""), options); }).find("tolerance"), std::string::npos);
-    }
+    for (double tolerance : {0.0, -1.0, double(NAN)})
+        EXPECT_NE(importError([&] { pageLines("", tolerance); }).find("tolerance"), std::string::npos);
 }
 
 TEST(SvgImport, HostileInputEndsInAnErrorOrFiniteLines) {
@@ -417,32 +360,27 @@ TEST(SvgImport, HostileInputEndsInAnErrorOrFiniteLines) {
     for (int i = 0; i < 5000; ++i) deep.insert(0, "<g>").append("</g>");
     std::string bomb = R"~(<defs><path id="a0" d="M0 0 L1 1" stroke="black"/>)~";
     for (int i = 1; i < 12; ++i) {
-        std::string previous = "#a" + std::to_string(i - 1);
         bomb += "<g id=\"a" + std::to_string(i) + "\">";
-        for (int k = 0; k < 8; ++k) bomb += "<use href=\"" + previous + "\"/>";
+        for (int k = 0; k < 8; ++k) bomb += "<use href=\"#a" + std::to_string(i - 1) + "\"/>";
         bomb += "</g>";
     }
     bomb += R"~(</defs><use href="#a11"/>)~";
     const std::string inputs[] = {
-        svg(R"~(<path stroke="black" d="M 0 0 L 1e308 1e308"/>)~",
-            R"~(width="1e300mm" height="1e300mm" viewBox="0 0 1 1")~"),
-        svg(R"~(<path stroke="black" d="M 0 0 A 1e300 1e300 0 1 1 1e-300 0 C 1e300 -1e300 0 0 0 0"/>)~"),
+        svg(path("M 0 0 L 1e308 1e308"), R"~(width="1e300mm" height="1e300mm" viewBox="0 0 1 1")~"),
+        svg(path("M 0 0 A 1e300 1e300 0 1 1 1e-300 0 C 1e300 -1e300 0 0 0 0")),
         svg(R"~(<circle stroke="black" r="1e12"/>)~"),
         svg(R"~(<rect stroke="black" width="1e-300" height="1e-300" rx="1e-301"/>)~"),
-        svg(R"~(<path stroke="black" d="M 0 0 A 0 5 0 0 0 0 0 zzzz"/>)~"),
+        svg(path("M 0 0 A 0 5 0 0 0 0 0 zzzz")),
         svg(deep),
         svg(bomb),
-        svg(R"~(<path stroke="black" d="M 0 0 Q)~" + std::string(10000, '1') + R"~( 0 0 0"/>)~"),
+        svg(path("M 0 0 Q" + std::string(10000, '1') + " 0 0 0")),
     };
     for (const std::string& input : inputs) {
         try {
-            auto job = importSvgText(input);
-            for (const auto& line : job.polylines)
+            for (const auto& line : importSvgText(input).polylines)
                 for (Point p : line.points) ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
-        } catch (const ImportError& error) {
+        } catch (const importer::ImportError& error) {
             EXPECT_GT(std::string(error.what()).size(), 10u);
         }
     }
 }
-
-}  // namespace

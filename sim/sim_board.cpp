@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sim/sim_model.h"
+#include "sim_model.h"
 
 namespace sim {
 

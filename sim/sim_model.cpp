@@ -1,4 +1,4 @@
-#include "sim/sim_model.h"
+#include "sim_model.h"
 
 #include <limits>
 

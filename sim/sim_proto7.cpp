@@ -7,7 +7,7 @@
 #include "core/axis_slots.h"
 #include "core/identity_opcodes.h"
 #include "proto7/opcodes7.h"
-#include "sim/sim_model.h"
+#include "sim_model.h"
 
 namespace sim {
 namespace {

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "datagram.h"
+
 #include "executor/net/udp_transfer.h"
 
 namespace net {
@@ -47,7 +49,7 @@ bool UdpBoardServer::start() {
         return false;
     }
     uint32_t address = 0;
-    if (!datagram::resolveIPv4(m_options.address, address)) {
+    if (!resolveIPv4(m_options.address, address)) {
         m_lastError = "cannot resolve " + m_options.address;
         return false;
     }
@@ -178,7 +180,7 @@ void UdpBoardServer::handle(const uint8_t* data, uint32_t length, const void* fr
         answered = m_board.deliverFrame(payload, payloadLen);
     }
     count(&ServerStats::executed);
-    if (m_observer) m_observer(header.kind, payload, payloadLen);
+    if (m_observer) m_observer(header.kind == datagram::kFrame, payload, payloadLen);
 
     datagram::putHeader(reply.data(),
                         static_cast<uint8_t>(header.kind | (answered ? datagram::kAnswered : datagram::kRefused)),

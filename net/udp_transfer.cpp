@@ -15,6 +15,8 @@
 #include <random>
 #include <utility>
 
+#include "datagram.h"
+
 namespace net {
 
 namespace datagram {
@@ -39,6 +41,8 @@ bool readHeader(const uint8_t* data, uint32_t length, Header& header) {
     return true;
 }
 
+}  // namespace datagram
+
 bool resolveIPv4(const std::string& host, uint32_t& address) {
     in_addr numeric{};
     if (inet_pton(AF_INET, host.c_str(), &numeric) == 1) {
@@ -54,8 +58,6 @@ bool resolveIPv4(const std::string& host, uint32_t& address) {
     freeaddrinfo(found);
     return true;
 }
-
-}  // namespace datagram
 
 namespace {
 
@@ -93,7 +95,7 @@ bool UdpTransfer::openDev() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_socket >= 0) return true;
     uint32_t address = 0;
-    if (!datagram::resolveIPv4(m_host, address)) {
+    if (!resolveIPv4(m_host, address)) {
         m_lastError = "cannot resolve " + m_host;
         return false;
     }

@@ -10,3 +10,10 @@
 #else
 #define EXECUTOR_API __attribute__((visibility("default")))
 #endif
+
+// Lets GCC and Clang check printf/scanf-style arguments; other compilers take the header as it is.
+#if defined(__GNUC__) || defined(__clang__)
+#define EXECUTOR_FORMAT(kind, formatIndex, firstArg) __attribute__((format(kind, formatIndex, firstArg)))
+#else
+#define EXECUTOR_FORMAT(kind, formatIndex, firstArg)
+#endif

@@ -31,7 +31,7 @@ TEST_P(UdpConcurrency, StopFromASecondThreadEndsEveryJob) {
     sim::SimBoard board(config);
     net::UdpBoardServer server(board);
     std::atomic<int> frames{0};
-    server.setObserver([&](uint8_t kind, const uint8_t*, uint32_t) { frames += kind == net::datagram::kFrame; });
+    server.setObserver([&](bool frame, const uint8_t*, uint32_t) { frames += frame; });
     ASSERT_TRUE(server.start()) << server.lastError();
     net::UdpTransfer link(server.address(), server.port());
     std::unique_ptr<Executor> e(Executor::create(BOARD_TYPE_PROTOCOL7, GetParam()));

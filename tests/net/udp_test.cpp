@@ -12,6 +12,7 @@
 #include "executor/executor.h"
 #include "executor/net/udp_board_server.h"
 #include "executor/net/udp_transfer.h"
+#include "net/datagram.h"
 #include "support/recorders.h"
 #include "support/sim_job.h"
 

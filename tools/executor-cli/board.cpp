@@ -42,7 +42,7 @@ bool parseUdpAddress(const std::string& address, UdpAddress& out) {
 std::string localAddressTowards(const std::string& host, uint16_t port) {
     std::string local = "127.0.0.1";
     uint32_t address = 0;
-    if (!net::datagram::resolveIPv4(host, address)) return local;
+    if (!net::resolveIPv4(host, address)) return local;
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) return local;
     sockaddr_in peer{};

@@ -151,11 +151,10 @@ bool writeTrace(const Options& options, const sim::SimBoard& board) {
     return ok;
 }
 
-void logRequest(uint8_t kind, const uint8_t* payload, uint32_t length) {
+void logRequest(bool frame, const uint8_t* payload, uint32_t length) {
     const unsigned opcode = length >= 2 ? static_cast<unsigned>(payload[0] << 8 | payload[1]) : 0;
     // Frames are logged by their first packet's opcode.
-    std::fprintf(stderr, "%s opcode 0x%04X, %u bytes\n", kind == net::datagram::kFrame ? "frame" : "request", opcode,
-                 length);
+    std::fprintf(stderr, "%s opcode 0x%04X, %u bytes\n", frame ? "frame" : "request", opcode, length);
 }
 
 }  // namespace

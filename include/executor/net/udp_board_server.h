@@ -32,12 +32,13 @@ struct ServerStats {
     uint64_t droppedOut = 0;  // replies lost on purpose
 };
 
-// Serves one simulated board over UDP, in the datagram format of udp_transfer.h, on a thread of
+// Serves one simulated board over UDP, in the datagram format of net/datagram.h, on a thread of
 // its own. Each request runs on the board exactly once however often the host has to send it.
 class UdpBoardServer {
 public:
     // Called on the server thread for every request handed to the board.
-    using Observer = std::function<void(uint8_t kind, const uint8_t* payload, uint32_t length)>;
+    // frame: a list frame, else an immediate request.
+    using Observer = std::function<void(bool frame, const uint8_t* payload, uint32_t length)>;
 
     explicit UdpBoardServer(sim::SimBoard& board, ServerOptions options = ServerOptions());
     ~UdpBoardServer();

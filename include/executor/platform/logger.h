@@ -26,7 +26,7 @@ public:
     Logger& operator=(const Logger&) = delete;
 
     // Appends printf-formatted text.
-    Logger& printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    Logger& printf(const char* format, ...) EXECUTOR_FORMAT(printf, 2, 3);
     Logger& write(const char* text);
     Logger& write(const std::string& text);
     // Wide text is appended as UTF-8.

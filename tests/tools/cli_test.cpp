@@ -199,26 +199,21 @@ TEST(Cli, PreviewDrawsThePlanWithoutTouchingABoard) {
     std::remove(svg.c_str());
 }
 
-TEST(Cli, MarksOverUdpOnExecutorSim) {
-    const std::string json = temporary("udp.json");
+// Over UDP on executor-sim: the square lands as drawn, and user data written reads back.
+TEST(Cli, MarksAndKeepsUserDataOverUdpOnExecutorSim) {
+    const std::string json = temporary("udp.json"), copy = temporary("user.bin");
     SimProcess server({"--protocol", "5", "--json", json});
-    const CliRun run = cli({"mark", kData + "/cli_square.svg", "--board", boardAddress(server)});
+    const std::string board = boardAddress(server);
+    const CliRun run = cli({"mark", kData + "/cli_square.svg", "--board", board});
     EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(cli({"eeprom", "write", "--board", board, "--text", "SN 0042"}).status, 0);
+    const CliRun text = cli({"eeprom", "read", "--board", board});
+    EXPECT_EQ(text.out, "SN 0042\n") << text.err;
+    EXPECT_EQ(cli({"eeprom", "read", "--board", board, "--out", copy}).status, 0);
+    EXPECT_EQ(readFile(copy), "SN 0042");
     ASSERT_TRUE(server.stop());
     expectTwentyMillimetreSquare(marksOf(readFile(json)));
     std::remove(json.c_str());
-}
-
-TEST(Cli, UserDataWrittenOverUdpReadsBack) {
-    SimProcess server({});
-    const std::string board = boardAddress(server);
-    ASSERT_EQ(cli({"eeprom", "write", "--board", board, "--text", "SN 0042"}).status, 0);
-    const CliRun text = cli({"eeprom", "read", "--board", board});
-    EXPECT_EQ(text.status, 0) << text.err;
-    EXPECT_EQ(text.out, "SN 0042\n");
-    const std::string copy = temporary("user.bin");
-    EXPECT_EQ(cli({"eeprom", "read", "--board", board, "--out", copy}).status, 0);
-    EXPECT_EQ(readFile(copy), "SN 0042");
     std::remove(copy.c_str());
 }
 

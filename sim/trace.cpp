@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <new>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -116,6 +117,7 @@ std::string Trace::toJson() const {
         out << "}";
     }
     out << (events.empty() ? "]\n" : "\n]\n");
+    if (!out) throw std::bad_alloc();  // a stream that ran out of memory only sets a flag
     return out.str();
 }
 
@@ -176,6 +178,7 @@ std::string Trace::toSvg(int pixels) const {
     out << "<rect x=\"0\" y=\"0\" width=\"65536\" height=\"65536\" fill=\"white\" stroke=\"#888\" stroke-width=\""
         << 2 * unit << "\"/>\n";
     out << body.str() << "</svg>\n";
+    if (!out || !body) throw std::bad_alloc();  // a stream that ran out of memory only sets a flag
     return out.str();
 }
 

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,6 +95,10 @@ void expectOneLineAbout(const CliRun& run, const std::string& subject) {
 TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
     const std::string unreachable = "udp://127.0.0.1:" + std::to_string(closedPort());
     const std::string missing = kData + "/cli_no_such_file.svg";
+    // Outputs that must not be replaced: a planted link, a read-only file, a device.
+    const std::string link = temporary("link.svg"), readOnly = temporary("read-only.svg");
+    ASSERT_EQ(symlink(missing.c_str(), link.c_str()) == 0 && std::fopen(readOnly.c_str(), "w") != nullptr, true);
+    chmod(readOnly.c_str(), 0444);
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -109,6 +114,9 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
         {{"mark", kData + "/cli_square.svg", "--power", "150"}, 2, ""},
         {{"mark", kData + "/cli_square.svg", "--fit", "--scale", "2"}, 2, ""},
         {{"frobnicate"}, 2, ""},
+        {{"demo", "--out", link}, 6, link},
+        {{"demo", "--out", readOnly}, 6, readOnly},
+        {{"mark", kData + "/cli_square.svg", "--trace", "/dev/full"}, 6, "/dev/full"},
     };
     for (const Case& c : cases) {
         const CliRun run = cli(c.args);
@@ -116,6 +124,9 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
         if (!c.subject.empty()) expectOneLineAbout(run, c.subject);
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
+    EXPECT_EQ(readFile(readOnly), "");
+    std::remove(link.c_str());
+    std::remove(readOnly.c_str());
 }
 
 TEST(Cli, DemoMarksWhatItPlannedOnBothSimulatedBoards) {

@@ -84,6 +84,7 @@ int runDemo(const MarkOptions& options) {
     BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7;
     if (!simProtocol(options.board.address, protocol))
         throw CliError(kExitUsage, about(options.board.address, "the demo runs on sim7 or sim5"));
+    requireOutputs(options);
     std::printf("demo job on the simulated protocol %d board: test square, diagonals, circle and \"%s\"\n",
                 protocol == BOARD_PROTOCOL_7 ? 7 : 5, kDemoText);
     return markJob(demoJob(), makeLens(options.fieldMm), "demo", options);

@@ -9,25 +9,18 @@
 #include <sstream>
 
 #include "cli_error.h"
+#include "common/output_file.h"
 
 namespace cli {
 
 void writeOutputFile(const std::string& path, const std::string& content) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) throw CliError(kExitOutput, about(path, std::string("cannot write: ") + std::strerror(errno)));
-        out << content;
-        if (!out.flush()) {
-            std::remove(temporary.c_str());
-            throw CliError(kExitOutput, about(path, "cannot write"));
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        throw CliError(kExitOutput, about(path, "cannot write: " + reason));
-    }
+    const std::string failure = tools::writeWhole(path, content);
+    if (!failure.empty()) throw CliError(kExitOutput, about(path, "cannot write: " + failure));
+}
+
+void requireOutputFile(const std::string& path) {
+    const std::string refused = tools::checkTarget(path);
+    if (!refused.empty()) throw CliError(kExitOutput, about(path, "cannot write: " + refused));
 }
 
 void requireInputFile(const std::string& path) {

@@ -5,9 +5,12 @@
 
 namespace cli {
 
-// Writes content to path whole, through a temporary beside it, so a reader never sees half of it.
-// Throws CliError(kExitOutput) naming the path when it cannot.
+// Writes content to path whole and safely (see tools::writeWhole). Throws CliError(kExitOutput)
+// naming the path when it cannot.
 void writeOutputFile(const std::string& path, const std::string& content);
+
+// Throws CliError(kExitOutput) naming the path when writeOutputFile would refuse it.
+void requireOutputFile(const std::string& path);
 
 // Throws CliError(kExitBadInput) naming the path unless it is an existing regular file.
 void requireInputFile(const std::string& path);

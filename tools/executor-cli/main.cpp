@@ -19,8 +19,8 @@ const char* const kExitStatuses =
     "Exit status: 0 done (the board confirmed every mark or stored every page); 2 bad command line;\n"
     "3 bad input file (missing, unreadable, not a drawing, job or calibration file, unknown pen);\n"
     "4 board unreachable, or it refused the connection or a command; 5 job failed (board lost,\n"
-    "refused, timed out, cut short, too big for the flash, or the board found errors); 6 output file\n"
-    "not written; 130 interrupted: the board was stopped and the marks it ran are reported.\n";
+    "refused, timed out, cut short, too big for the flash, the board found errors, or out of memory);\n"
+    "6 output file not written; 130 interrupted: the board was stopped and the marks it ran are reported.\n";
 
 }  // namespace
 
@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "executor-cli: %s\n", e.what());
         return e.exitCode();
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "executor-cli: out of memory\n");
-        return 1;
+        // Outputs are written whole or not at all, so nothing half-written is left behind.
+        std::fprintf(stderr, "executor-cli: out of memory: the job did not run through and no output was written\n");
+        return kExitJobFailed;
     }
 }

@@ -140,6 +140,11 @@ planner::Job loadJob(const std::string& file, double toleranceMm) {
     }
 }
 
+void requireOutputs(const MarkOptions& options) {
+    for (const std::string* output : {&options.previewFile, &options.traceFile, &options.traceJsonFile})
+        if (!output->empty()) requireOutputFile(*output);
+}
+
 int markJob(planner::Job job, const TarnParam& lens, const std::string& title, const MarkOptions& options) {
     options.pens.applyTo(job);
     if (job.polylines.empty()) throw CliError(kExitBadInput, about(title, "nothing to mark"));
@@ -151,6 +156,7 @@ int markJob(planner::Job job, const TarnParam& lens, const std::string& title, c
         throw CliError(kExitBadInput, about(title, e.what()));
     }
 
+    requireOutputs(options);
     if (!options.previewFile.empty()) {
         writeOutputFile(options.previewFile, planToSvg(job, plan, lens.galvo.fieldSize));
         printPlan(plan.summary);

@@ -48,6 +48,9 @@ struct MarkOptions {
 // CliError(kExitBadInput) naming the file.
 planner::Job loadJob(const std::string& file, double toleranceMm);
 
+// Refuses, before any job runs, an output file that could not be written (exit 6).
+void requireOutputs(const MarkOptions& options);
+
 // Plans and marks job through lens (or previews it); title names it in messages. Returns the exit status;
 // failures throw CliError.
 int markJob(planner::Job job, const TarnParam& lens, const std::string& title, const MarkOptions& options);

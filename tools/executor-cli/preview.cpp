@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <sstream>
 
 namespace cli {
@@ -122,6 +123,7 @@ std::string planToSvg(const planner::Job& job, const planner::Plan& plan, double
         << 4 * kJumpWidth * fieldMm << ' ' << 3 * kJumpWidth * fieldMm << "\"/>\n";
     out << "<text x=\"" << x + 2.6 * text << "\" y=\"" << y << "\">jumps (laser off)</text>\n";
     out << "</g>\n</svg>\n";
+    if (!out || !jumps || !marks) throw std::bad_alloc();  // a failed stream only sets a flag
     return out.str();
 }
 

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "common/output_file.h"
 #include "executor/net/udp_board_server.h"
 #include "executor/net/udp_transfer.h"
 #include "executor/sim/sim_board.h"
@@ -124,15 +125,12 @@ int parse(int argc, char** argv, Options& options) {
     return -1;
 }
 
-// Written aside and renamed, so whoever reads the file never sees half of it.
 bool writeFile(const std::string& path, const std::string& content) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << content;
-        if (!out.flush()) return false;
+    const std::string failure = tools::writeWhole(path, content);
+    if (!failure.empty()) {
+        std::cerr << "executor-sim: cannot write " << path << ": " << failure << "\n";
+        return false;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) return false;
     std::cout << "wrote " << path << std::endl;
     return true;
 }
@@ -140,14 +138,8 @@ bool writeFile(const std::string& path, const std::string& content) {
 bool writeTrace(const Options& options, const sim::SimBoard& board) {
     const sim::Trace trace = board.trace();
     bool ok = true;
-    if (!options.svgPath.empty() && !writeFile(options.svgPath, trace.toSvg())) {
-        std::cerr << "executor-sim: cannot write " << options.svgPath << "\n";
-        ok = false;
-    }
-    if (!options.jsonPath.empty() && !writeFile(options.jsonPath, trace.toJson())) {
-        std::cerr << "executor-sim: cannot write " << options.jsonPath << "\n";
-        ok = false;
-    }
+    if (!options.svgPath.empty() && !writeFile(options.svgPath, trace.toSvg())) ok = false;
+    if (!options.jsonPath.empty() && !writeFile(options.jsonPath, trace.toJson())) ok = false;
     return ok;
 }
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <utility>
@@ -97,8 +98,11 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
     const std::string missing = kData + "/cli_no_such_file.svg";
     // Outputs that must not be replaced: a planted link, a read-only file, a device.
     const std::string link = temporary("link.svg"), readOnly = temporary("read-only.svg");
-    ASSERT_EQ(symlink(missing.c_str(), link.c_str()) == 0 && std::fopen(readOnly.c_str(), "w") != nullptr, true);
+    const std::string huge = temporary("huge.json");  // sparse: refused by its size, never read
+    ASSERT_EQ(symlink(missing.c_str(), link.c_str()), 0);
+    for (const std::string& file : {readOnly, huge}) std::fclose(std::fopen(file.c_str(), "w"));
     chmod(readOnly.c_str(), 0444);
+    std::filesystem::resize_file(huge, 70u << 20);
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -114,6 +118,7 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
         {{"mark", kData + "/cli_square.svg", "--power", "150"}, 2, ""},
         {{"mark", kData + "/cli_square.svg", "--fit", "--scale", "2"}, 2, ""},
         {{"frobnicate"}, 2, ""},
+        {{"mark", huge}, 3, huge},
         {{"demo", "--out", link}, 6, link},
         {{"demo", "--out", readOnly}, 6, readOnly},
         {{"mark", kData + "/cli_square.svg", "--trace", "/dev/full"}, 6, "/dev/full"},
@@ -126,6 +131,7 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
     }
     EXPECT_EQ(readFile(readOnly), "");
     std::remove(link.c_str());
+    std::remove(huge.c_str());
     std::remove(readOnly.c_str());
 }
 

@@ -141,6 +141,10 @@ TEST(JsonJob, EveryFaultNamesItsPlace) {
          "coordinates too large to draw"},
         {R"({"units":"in","layers":[{"shapes":[{"type":"line","from":[0,0],"to":[1e308,1]}]}]})",
          "coordinates too large to draw"},
+        {R"({"pens":[{"name":"a","power":10,"power":90}]})", "the key \"power\" appears twice in one object"},
+        {R"({"layers":[{"shapes":[{"type":"text","text":")" + std::string(10001, 'A') +
+             R"(","at":[0,0],"height":1}]}]})",
+         "layer 1, shape 1 (text): \"text\" has 10001 characters; 10000 at most"},
     };
     for (const Case& c : cases) EXPECT_EQ(importError(c.text), c.message) << c.text;
     try {

@@ -304,11 +304,13 @@ TEST(SvgImport, ContentWithoutOutlinesIsReportedNotDrawn) {
     SvgOptions options;
     options.warnings = &warnings;
     auto job = importSvgText(svg(R"~(<text x="1" y="1">SN</text><g><text>2</text></g><image href="a.png"/>
-        <text display="none">hidden</text><path d="M 0 0 L 1 0" stroke="black"/>)~"),
+        <text display="none">hidden</text><path d="M 0 0 L 1 0" stroke="black"/>
+        <g transform="scale(0)"><path d="M 0 0 L 1 0" stroke="black"/></g><circle r="1" transform="scale(1 0)"/>)~"),
                              options);
     EXPECT_EQ(job.polylines.size(), 1u);
     EXPECT_EQ(warnings, (std::vector<std::string>{"1 <image> element not drawn",
-                                                  "2 <text> elements not drawn (convert text to paths to mark it)"}));
+                                                  "2 <text> elements not drawn (convert text to paths to mark it)",
+                                                  "2 elements with a zero-scale transform not drawn"}));
 }
 
 TEST(SvgImport, RealWorldFileImports) {

@@ -32,15 +32,16 @@ Point mid(Point a, Point b) { return {(a.x + b.x) / 2, (a.y + b.y) / 2}; }
 
 }  // namespace
 
-Flattener::Flattener(double tolerance, std::size_t pointBudget) : m_tolerance(tolerance), m_budget(pointBudget) {
+Flattener::Flattener(double tolerance, std::size_t pointBudget)
+    : m_tolerance(tolerance), m_budget(pointBudget), m_limit(pointBudget) {
     if (!(tolerance > 0) || !std::isfinite(tolerance))
         throw ImportError("tolerance must be a positive number of millimetres, not " + std::to_string(tolerance));
 }
 
 void Flattener::spend(std::size_t points) {
     if (points > m_budget)
-        throw ImportError("the drawing needs more points than the importer allows at a tolerance of " +
-                          std::to_string(m_tolerance) + " mm");
+        throw ImportError("more than " + std::to_string(m_limit) +
+                          " points (curves, circles and text included): too large to plan; split or simplify it");
     m_budget -= points;
 }
 

@@ -35,6 +35,7 @@ private:
 
     double m_tolerance;
     std::size_t m_budget;
+    std::size_t m_limit;
 };
 
 }  // namespace importer

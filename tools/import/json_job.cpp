@@ -49,6 +49,7 @@ namespace {
 
 constexpr double kCircleTolerance = 0.01;  // mm
 constexpr std::size_t kPointBudget = 4'000'000;
+constexpr std::size_t kMaxTextBytes = 10'000;  // one text shape; its strokes count as points too
 constexpr double kPi = 3.14159265358979323846;
 
 struct PenField {
@@ -212,7 +213,9 @@ private:
 
     Point scaled(Point p) const { return {p.x * m_scale, p.y * m_scale}; }
 
-    void add(std::vector<Point> points, std::size_t pen) {
+    // Points not yet counted against the budget (arcs count theirs while they are flattened).
+    void add(std::vector<Point> points, std::size_t pen, bool counted = false) {
+        if (!counted) m_flattener.spend(points.size());
         for (const Point& p : points)
             if (!std::isfinite(p.x) || !std::isfinite(p.y)) throw ImportError("coordinates too large to draw");
         m_job.polylines.push_back({std::move(points), pen});
@@ -232,12 +235,12 @@ private:
             named.onlyKeys({"type", "points", "closed"});
             const json& list = named.array("points");
             if (list.size() < 2) named.fail("\"points\" needs two points or more");
+            m_flattener.spend(list.size() + 1);  // before the copy: a huge list stops here
             std::vector<Point> points;
             for (std::size_t i = 0; i < list.size(); ++i)
                 points.push_back(scaled(named.point(list[i], "point " + std::to_string(i + 1))));
             if (named.boolean("closed", false)) points.push_back(points.front());
-            m_flattener.spend(points.size());
-            add(std::move(points), pen);
+            add(std::move(points), pen, true);
         } else if (type == "line") {
             named.onlyKeys({"type", "from", "to"});
             add({scaled(named.point("from")), scaled(named.point("to"))}, pen);
@@ -259,7 +262,11 @@ private:
             planner::TextStyle style;
             style.height = size(named, "height");
             if (style.height == 0) named.fail("\"height\" must be above zero");
-            auto strokes = planner::textToPolylines(named.text("text"), scaled(named.point("at")), style, pen);
+            const std::string text = named.text("text");
+            if (text.size() > kMaxTextBytes)
+                named.fail("\"text\" has " + std::to_string(text.size()) + " characters; " +
+                           std::to_string(kMaxTextBytes) + " at most");
+            auto strokes = planner::textToPolylines(text, scaled(named.point("at")), style, pen);
             for (auto& stroke : strokes) add(std::move(stroke.points), pen);
         } else {
             shape.fail("unknown shape type \"" + type + "\"");
@@ -273,7 +280,7 @@ private:
                                                : Point{centre.x + radius * std::cos(start + sweep),
                                                        centre.y + radius * std::sin(start + sweep)};
         m_flattener.ellipse(centre, {radius, 0}, {0, radius}, start, sweep, end, points);
-        add(std::move(points), pen);
+        add(std::move(points), pen, true);
     }
 
     Flattener m_flattener;
@@ -293,7 +300,15 @@ std::string withoutTag(const std::string& message) {
 planner::Job importJsonText(const std::string& text) {
     json document;
     try {
-        document = json::parse(text);
+        // Keys seen in each open object: a second one with the same name is an error, not a silent overwrite.
+        std::vector<std::set<std::string>> keys;
+        document = json::parse(text, [&keys](int, json::parse_event_t event, json& parsed) {
+            if (event == json::parse_event_t::object_start) keys.emplace_back();
+            if (event == json::parse_event_t::object_end) keys.pop_back();
+            if (event == json::parse_event_t::key && !keys.back().insert(parsed.get<std::string>()).second)
+                throw ImportError("the key \"" + parsed.get<std::string>() + "\" appears twice in one object");
+            return true;
+        });
     } catch (const json::exception& error) {
         throw ImportError("not a JSON document: " + withoutTag(error.what()));
     }

@@ -73,6 +73,9 @@ public:
             for (const auto& [name, count] : m_skipped)
                 m_warnings->push_back(std::to_string(count) + " <" + name + "> element" + (count == 1 ? "" : "s") +
                                       " not drawn" + (name == "text" ? " (convert text to paths to mark it)" : ""));
+            if (m_flattened != 0)
+                m_warnings->push_back(std::to_string(m_flattened) + " element" + (m_flattened == 1 ? "" : "s") +
+                                      " with a zero-scale transform not drawn");
         }
         return std::move(m_job);
     }
@@ -148,6 +151,11 @@ private:
         SvgStyle style = styleOf(node, parentStyle);
         if (!style.displayed) return;
         Affine toMm = parentToMm * ownTransform(node);
+        // A transform that squashes everything to a line or a point (scale(0)) would mark dots.
+        if (toMm.a * toMm.d - toMm.b * toMm.c == 0) {
+            ++m_flattened;
+            return;
+        }
         if (shape) {
             draw(node, name, toMm, style);
         } else if (name == "use") {
@@ -240,6 +248,7 @@ private:
     std::size_t m_visits = 0;
     std::vector<pugi::xml_node> m_expanding;  // targets of the use elements being drawn
     std::vector<std::string>* m_warnings;
+    std::size_t m_flattened = 0;                   // elements skipped for a transform without area
     std::map<std::string, std::size_t> m_skipped;  // unmarkable elements by name
     planner::Job m_job;
 };

@@ -112,6 +112,7 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
         {{"mark", kData + "/cli_broken.svg"}, 3, kData + "/cli_broken.svg"},
         {{"mark", kData + "/cli_unknown_pen.json"}, 3, kData + "/cli_unknown_pen.json"},
         {{"calib", "show", kData + "/cli_square.svg"}, 3, kData + "/cli_square.svg"},
+        {{"mark", kData + "/cli_square.svg", "--calib", kData + "/cli_bad_lens.cal"}, 3, kData + "/cli_bad_lens.cal"},
         {{"status", "--board", unreachable, "--timeout", "50", "--retries", "0"}, 4, unreachable},
         {{"probe", "--board", "usb"}, 2, "usb"},
         {{"eeprom", "write", "--board", "sim7"}, 2, ""},

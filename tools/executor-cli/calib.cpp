@@ -14,10 +14,34 @@ namespace {
 constexpr int kDefaultResolution = 65535;
 constexpr int kPowerTableEntries = 11;  // power at 0 %, 10 %, ... 100 %
 
+// Physical bounds of a lens this program will map through: wider than any real scan lens and any
+// galvo resolution (8 to 20 bits), narrow enough that a mapped millimetre stays a finite,
+// nonzero number of device units.
+constexpr double kFieldMinMm = 1, kFieldMaxMm = 2000;
+constexpr int kResolutionMin = 255, kResolutionMax = (1 << 20) - 1;
+
+// Why the lens values cannot map a job, or "".
+std::string lensFault(const GalvoParam& galvo) {
+    const auto outside = [](const char* what, double value, double low, double high, const char* unit) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s %g%s is outside %g to %g%s", what, value, unit, low, high, unit);
+        return std::string(text);
+    };
+    if (!(galvo.fieldSize >= kFieldMinMm && galvo.fieldSize <= kFieldMaxMm))
+        return outside("field size", galvo.fieldSize, kFieldMinMm, kFieldMaxMm, " mm");
+    for (double area : {galvo.areaSizeX, galvo.areaSizeY})
+        if (!(area > 0 && area <= galvo.fieldSize)) return outside("working area", area, 0, galvo.fieldSize, " mm");
+    if (galvo.resolution < kResolutionMin || galvo.resolution > kResolutionMax)
+        return outside("resolution", galvo.resolution, kResolutionMin, kResolutionMax, " units");
+    return "";
+}
+
 GalvoParam loadGalvo(const std::string& file) {
     requireInputFile(file);
     GalvoParam galvo;
     if (!CalibFunc::loadUcf(file.c_str(), galvo)) throw CliError(kExitBadInput, about(file, "not a calibration file"));
+    const std::string fault = lensFault(galvo);
+    if (!fault.empty()) throw CliError(kExitBadInput, about(file, fault));
     return galvo;
 }
 
@@ -73,6 +97,8 @@ int runCalibSave(const CalibSaveOptions& options) {
     galvo.exchangeXY = options.exchangeXY;
     galvo.invertX = options.invertX;
     galvo.invertY = options.invertY;
+    const std::string fault = lensFault(galvo);
+    if (!fault.empty()) throw CliError(kExitUsage, fault);
     if (!CalibFunc::saveUcf(options.file.c_str(), galvo))
         throw CliError(kExitOutput, about(options.file, "cannot write"));
     std::printf("wrote %s: field %g mm, resolution %d\n", options.file.c_str(), options.fieldMm, options.resolution);

@@ -144,8 +144,6 @@ TEST(PowerSetPower, CallsPerLaserType) {
         {"2", curves(2), 50, pen(), {"fiber 2 20 0 30 9", "pwm 20 0 0 0", "da 0 0 0"}},
         {"3", curves(3), 50, pen(), {"fiber 3 20 0 20 9", "pwm 20 0 0 0", "da 0 0 0"}},
         {"4", curves(4), 50, pen(), {"fiber 4 20 25 50 9", "pwm 20 25 0 0", "da 16 0 0"}},
-        {"4 pen", curves(4), -1, pen(), {"fiber 4 20 7 30 9", "pwm 20 7 1 0", "da 9 0 0"}},
-        {"4 near the period", curves(4), -1, pen(49.9995f), {"fiber 4 20 49 30 9", "pwm 20 49 1 0", "da 9 0 0"}},
         {"4 just short", curves(4), -1, pen(49.99f), {"fiber 4 20 49.99 30 9", "pwm 20 49.99 1 0", "da 9 0 0"}},
         {"4 short pulse", curves(4), -1, pen(0.4f), {"fiber 4 20 1 30 9", "pwm 20 1 1 0", "da 9 0 0"}},
         {"4 power 0 reads the current", curves(4), 0, pen(), {"fiber 4 20 1 0 9", "pwm 20 1 0 0", "da 9 0 0"}},

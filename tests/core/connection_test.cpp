@@ -198,6 +198,9 @@ TEST(ExecutorUserPort, PassesBytesThroughTheTransport) {
     EXPECT_TRUE(h.executor->readUPort(in, len));
     EXPECT_EQ(len, 4);
     EXPECT_EQ(in[3], 6);
+    len = 0;  // nothing to pass needs no buffer
+    EXPECT_TRUE(h.executor->writeUPort(nullptr, len));
+    EXPECT_TRUE(h.executor->readUPort(nullptr, len));
     h.executor->setTransfer(nullptr);
     EXPECT_FALSE(h.executor->readUPort(in, len));
     EXPECT_FALSE(h.executor->writeUPort(out, len));

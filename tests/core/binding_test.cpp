@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "core/identity_opcodes.h"
+#include "executor/platform/ipv4_helper.h"
 #include "support/harness.h"
 
 using ::testing::ElementsAre;
@@ -11,13 +13,25 @@ namespace {
 struct NetHarness : Harness {
     explicit NetHarness(BOARD_PROTOCOL protocol = BOARD_PROTOCOL_7) : Harness(protocol) {
         transfer.directLink = false;
-        transfer.fastLink = false;
         transfer.netLink = true;
         devPar.m_mac = "00-11-22-33-44-55";
         devPar.m_localIp = "192.168.1.2";
         devPar.m_ip = "192.168.1.10";
+        devPar.m_gateway = "192.168.1.1";
         healthyBoard7();
     }
+    ~NetHarness() { IPv4Helper::setExistProbe({}); }
+    // Connected and bound, traffic so far forgotten.
+    void bound() {
+        ASSERT_EQ(connect(), SDK_OK);
+        transfer.exchanges.clear();
+    }
+    DevPar par() {
+        DevInfo info;
+        executor->getDevInfo(info);
+        return info.devPar;
+    }
+    std::vector<Bytes> binds() { return transfer.requestsFor(identity::kBind); }
 };
 
 }  // namespace
@@ -41,92 +55,113 @@ TEST(Binding, DirectFastAndVirtualLinksCountAsBoundAndNoTransportAsNot) {
         EXPECT_EQ(h.executor->isBind(), c.bound);
         EXPECT_EQ(h.executor->isBindByMe(), c.bound);
         EXPECT_EQ(h.executor->setBind(true), c.bound);
-        if (c.link && !h.transfer.virtualLink) {
-            EXPECT_TRUE(h.executor->setBind(false));  // nothing to unbind
-        }
+        EXPECT_TRUE(!c.link || h.transfer.virtualLink || h.executor->setBind(false));  // nothing to unbind
         EXPECT_TRUE(h.transfer.exchanges.empty());
     }
 }
 
-TEST(Binding, Protocol7RequestCarriesMacAndLocalAddressOnly) {
-    NetHarness h;
-    ASSERT_EQ(h.connect(), SDK_OK);
-    auto binds = h.transfer.requestsFor(kBindRequest);
-    ASSERT_EQ(binds.size(), 1u);
-    EXPECT_THAT(binds[0], ElementsAre(0xF0, 0xFA, 0x01, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 192, 168, 1, 2));
-    EXPECT_TRUE(h.executor->isBind());
-    EXPECT_TRUE(h.executor->isBindByMe());
-    DevInfo info;
-    h.executor->getDevInfo(info);
-    EXPECT_EQ(info.devPar.m_bindIp, "192.168.1.2");
-    EXPECT_TRUE(info.devPar.m_bound);
+// Protocol 5 boards also take their own address; unparsable addresses go out as zeros.
+TEST(Binding, Requests) {
+    NetHarness h7;
+    ASSERT_EQ(h7.connect(), SDK_OK);
+    EXPECT_THAT(h7.binds(),
+                ElementsAre(ElementsAre(0xF0, 0xFA, 1, 0, 0, 0x11, 0x22, 0x33, 0x44, 0x55, 192, 168, 1, 2)));
+    EXPECT_TRUE(h7.executor->isBind());
+    EXPECT_TRUE(h7.executor->isBindByMe());
+    EXPECT_EQ(h7.par().m_bindIp, "192.168.1.2");
+
+    NetHarness h5(BOARD_PROTOCOL_5);
+    h5.connect();  // the protocol 5 board itself is not scripted here
+    EXPECT_THAT(h5.binds(), ElementsAre(ElementsAre(0xF0, 0xFA, 1, 0, 0, 0x11, 0x22, 0x33, 0x44, 0x55, 192, 168, 1, 2,
+                                                    192, 168, 1, 10)));
+    NetHarness bad;
+    bad.devPar.m_mac = "00-11-zz";
+    bad.devPar.m_localIp = "not an address";
+    bad.connect();
+    EXPECT_THAT(bad.binds(), ElementsAre(ElementsAre(0xF0, 0xFA, 1, 0, 0, 0x11, 0, 0, 0, 0, 0, 0, 0, 0)));
 }
 
-TEST(Binding, Protocol5RequestAlsoCarriesTheBoardAddress) {
-    NetHarness h(BOARD_PROTOCOL_5);
-    h.executor->init(h.devPar, false, false);  // the protocol 5 board itself is not scripted here
-    auto binds = h.transfer.requestsFor(kBindRequest);
-    ASSERT_EQ(binds.size(), 1u);
-    EXPECT_THAT(binds[0], ElementsAre(0xF0, 0xFA, 0x01, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 192, 168, 1, 2, 192,
-                                      168, 1, 10));
-}
-
-TEST(Binding, UnparsableAddressesAreSentAsZeros) {
-    NetHarness h;
-    h.devPar.m_mac = "00-11-zz";
-    h.devPar.m_localIp = "not an address";
-    ASSERT_EQ(h.connect(), SDK_OK);
-    EXPECT_THAT(h.transfer.requestsFor(kBindRequest)[0],
-                ElementsAre(0xF0, 0xFA, 0x01, 0x00, 0x00, 0x11, 0, 0, 0, 0, 0, 0, 0, 0));
-}
-
-TEST(Binding, RepeatBindIsLoggedAndSendsNothing) {
-    NetHarness h;
-    ASSERT_EQ(h.connect(), SDK_OK);
-    const size_t before = h.transfer.exchanges.size();
-    EXPECT_TRUE(h.executor->setBind(true));
-    EXPECT_EQ(h.transfer.exchanges.size(), before);
-    EXPECT_TRUE(h.log.contains("Executor::setBind repeat bind"));
-}
-
-TEST(Binding, UnbindWithoutOwnershipIsRefused) {
+TEST(Binding, OwnershipRules) {
     NetHarness h;
     EXPECT_FALSE(h.executor->setBind(false));
-    EXPECT_TRUE(h.transfer.exchanges.empty());
     EXPECT_TRUE(h.log.contains("Executor::setBind unbind fail not BindByMe"));
+    EXPECT_TRUE(h.transfer.exchanges.empty());
+    h.bound();
+    EXPECT_TRUE(h.executor->setBind(true));
+    EXPECT_TRUE(h.log.contains("Executor::setBind repeat bind"));
+    EXPECT_TRUE(h.transfer.exchanges.empty());
+
+    // Another local address: the parameters say bound, so init sends nothing and refuses.
+    DevPar moved = h.par();
+    moved.m_localIp = "192.168.1.3";
+    EXPECT_EQ(h.executor->init(moved, false, false), SDK_NOT_BIND_BY_ME);
+    EXPECT_TRUE(h.log.contains("Executor::init isBindByMe fail"));
+    EXPECT_TRUE(h.binds().empty());
+    EXPECT_TRUE(h.executor->isBind());
+    EXPECT_FALSE(h.executor->isBindByMe());
 }
 
 TEST(Binding, FailedExchangeLeavesTheStateAlone) {
     NetHarness h;
-    h.transfer.failOpcode(kBindRequest);
+    h.transfer.failOpcode(identity::kBind);
     EXPECT_EQ(h.connect(), SDK_BIND_FAIL);
     EXPECT_TRUE(h.log.contains("Executor::init setBind fail"));
     EXPECT_FALSE(h.executor->isBind());
     EXPECT_FALSE(h.executor->isBindByMe());
 }
 
-TEST(Binding, ChangedLocalAddressLosesOwnershipUntilBoundAgain) {
+TEST(Binding, UnInitUnbindsAndClosesOnce) {
     NetHarness h;
-    ASSERT_EQ(h.connect(), SDK_OK);
-    DevInfo info;
-    h.executor->getDevInfo(info);
-    info.devPar.m_localIp = "192.168.1.3";
-    // The parameters say the board is bound, so init sends no new request and refuses.
-    EXPECT_EQ(h.executor->init(info.devPar, false, false), SDK_NOT_BIND_BY_ME);
-    EXPECT_TRUE(h.log.contains("Executor::init isBindByMe fail"));
-    EXPECT_EQ(h.transfer.requestsFor(kBindRequest).size(), 1u);
-    EXPECT_TRUE(h.executor->isBind());
-    EXPECT_FALSE(h.executor->isBindByMe());
-}
-
-TEST(Binding, UnbindClearsOwnershipAndSendsTheUnbindRequest) {
-    NetHarness h;
-    ASSERT_EQ(h.connect(), SDK_OK);
+    h.bound();
     EXPECT_TRUE(h.executor->unInit());
-    auto binds = h.transfer.requestsFor(kBindRequest);
-    ASSERT_EQ(binds.size(), 2u);
-    EXPECT_EQ(binds[1][2], 0x00);
+    EXPECT_TRUE(h.executor->unInit());  // nothing left to unbind or close
+    EXPECT_THAT(h.binds(), ElementsAre(ElementsAre(0xF0, 0xFA, 0, 0, 0, 0x11, 0x22, 0x33, 0x44, 0x55, 192, 168, 1, 2)));
     EXPECT_FALSE(h.executor->isBind());
     EXPECT_FALSE(h.executor->isEnable());
     EXPECT_EQ(h.transfer.count("closeDev"), 1u);
+}
+
+// A failed exchange keeps the old address in the parameters.
+TEST(Network, NewAddressAndMacRequests) {
+    NetHarness h;
+    h.bound();
+    ASSERT_TRUE(h.executor->setIPAddr("192.168.1.11"));
+    ASSERT_TRUE(h.executor->setMacAddr("AA-BB-CC-DD-EE-0F"));
+    EXPECT_THAT(h.transfer.requests(), ElementsAre(ElementsAre(0xF0, 0x10, 0, 0, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55,
+                                                               192, 168, 1, 11, 0xFF, 0xFF, 0xFF, 0x00, 192, 168, 1, 1),
+                                                   ElementsAre(0xF0, 0x11, 0, 0, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55,
+                                                               0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x0F)));
+    h.transfer.failOpcode(identity::kSetIp);
+    h.transfer.failOpcode(identity::kSetMac);
+    EXPECT_FALSE(h.executor->setIPAddr("192.168.1.12"));
+    EXPECT_FALSE(h.executor->setMacAddr("AA-BB-CC-DD-EE-10"));
+    EXPECT_EQ(h.par().m_ip, "192.168.1.11");
+    EXPECT_EQ(h.par().m_mac, "AA-BB-CC-DD-EE-0F");
+}
+
+TEST(Network, AddressInUseIsRefusedWithoutTraffic) {
+    NetHarness h;
+    h.bound();
+    uint32_t asked = 0;
+    IPv4Helper::setExistProbe([&](uint32_t ip, uint32_t) { return asked = ip, true; });
+    EXPECT_FALSE(h.executor->setIPAddr("192.168.1.11"));
+    EXPECT_TRUE(h.log.contains("Executor::setIPAddr fail 目标IP:192.168.1.11存在"));
+    EXPECT_TRUE(h.transfer.exchanges.empty());
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&asked);
+    EXPECT_THAT(std::vector<uint8_t>(bytes, bytes + 4), ElementsAre(192, 168, 1, 11));
+}
+
+TEST(Network, RefusedWhenNotOursAndSkippedOnDirectLinks) {
+    NetHarness h;
+    EXPECT_FALSE(h.executor->setIPAddr("10.0.0.1"));
+    EXPECT_FALSE(h.executor->setMacAddr("00-00-00-00-00-01"));
+    EXPECT_TRUE(h.log.contains("Executor::setIPAddr fail not BindByMe"));
+    EXPECT_TRUE(h.log.contains("Executor::setMacAddr fail not BindByMe"));
+    h.transfer.directLink = true;
+    EXPECT_TRUE(h.executor->setMacAddr("00-00-00-00-00-01"));
+    EXPECT_TRUE(h.executor->setIPAddr("10.0.0.1"));
+    EXPECT_TRUE(h.transfer.exchanges.empty());
+    h.executor->setTransfer(nullptr);
+    EXPECT_FALSE(h.executor->setIPAddr("10.0.0.1"));
+    EXPECT_FALSE(h.executor->setMacAddr("00-00-00-00-00-01"));
 }

@@ -1,10 +1,8 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/harness.h"
+#include <tuple>
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+#include "support/harness.h"
 
 namespace {
 
@@ -18,91 +16,80 @@ TarnParam linearLens() {
     return t;
 }
 
-MarkCtrlData linear() {
+MarkCtrlData linear(MRPara* ext = nullptr) {
     MarkCtrlData c;
     c.markType = MARK_TYPE_LINEAR;
+    c.ext = ext;
     return c;
 }
 
-struct Vec {
-    uint16_t opcode;
-    int32_t x;
-    int32_t y;
-    uint16_t steps;
+// Opcode, x, y (24-bit, sign-extended) and steps of a vector packet.
+using Vec = std::tuple<uint16_t, int32_t, int32_t, uint16_t>;
+constexpr int32_t kC = 32768;
+
+enum Kind { kJump, kMark, kJumpRel, kMarkRel, kCentre };
+struct Move {
+    Kind kind;
+    double x, y;
+    uint16_t steps, delay;
+    bool shifted = false;  // through an extension that moves x by 5 mm
 };
-
-// Decodes the vector packets sent so far (24-bit coordinates sign-extended).
-std::vector<Vec> vectors(Harness& h) {
-    std::vector<Vec> out;
-    for (const Bytes& p : h.flushPackets()) {
-        auto s24 = [&](size_t o) {
-            int32_t v = p[o] << 16 | p[o + 1] << 8 | p[o + 2];
-            return v & 0x800000 ? v - 0x1000000 : v;
-        };
-        out.push_back(Vec{FakeTransfer::opcodeOf(p), s24(8), s24(11), static_cast<uint16_t>(p[4] << 8 | p[5])});
-    }
-    return out;
-}
-
-MATCHER_P4(IsVec, opcode, x, y, steps, "") {
-    return arg.opcode == opcode && arg.x == x && arg.y == y && arg.steps == steps;
-}
 
 }  // namespace
 
-TEST(Positioning, AbsoluteJumpsAndMarksMapMillimetres) {
-    Running7 h;
-    EXPECT_EQ(h.executor->gotoPositionAbs(linearLens(), {12.5, -3.0}, 20, 0, linear()), 20u);
-    EXPECT_EQ(h.executor->linetoPositionAbs(linearLens(), {0, 0}, 7, 3, linear()), 10u);
-    EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0241, 32768 + 1250, 32768 - 300, 20), IsVec(0x0245, 32768, 32768, 7)));
-}
-
-TEST(Positioning, FirstRelativeMoveCountsFromLogicalAndDeviceZero) {
-    Running7 h;
-    h.executor->gotoPositionRel(linearLens(), {1, 2}, 5, 0, linear());
-    // Logical (1, 2) maps to (32868, 32968); the device displacement is measured from (0, 0).
-    EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0242, 32868, 32968, 5)));
-}
-
-TEST(Positioning, RelativeMovesFollowTheLastPointNotTheCentreJump) {
-    Running7 h;
-    h.executor->gotoPositionAbs(linearLens(), {10, 10}, 1, 0, linear());
-    EXPECT_TRUE(h.executor->sendMoveToCenter(1, 0));
-    h.executor->linetoPositionRel(linearLens(), {1, -1}, 2, 0, linear());
-    EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0241, 33768, 33768, 1), IsVec(0x0241, 32768, 32768, 1),
-                                        IsVec(0x0246, 100, -100, 2)));
-}
-
-TEST(Positioning, ClampedPointIsTheBaseOfTheNextDisplacement) {
-    Running7 h;
-    h.executor->gotoPositionAbs(linearLens(), {1000, 0}, 1, 0, linear());  // far right: clamped to 65535
-    h.executor->gotoPositionRel(linearLens(), {-990, 0}, 1, 0, linear());  // to logical x = 10
-    EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0241, 65535, 32768, 1), IsVec(0x0242, 33768 - 65535, 0, 1)));
-}
-
-TEST(Positioning, ExtensionAppliesAfreshAndTheLogicalPointStaysPlain) {
-    Running7 h;
+// Relative moves count from the last logical and device point (the first from 0 and (0, 0)); an
+// extension applies afresh to the absolute point each time; a centre jump moves neither base.
+TEST(Positioning, VectorsAndTheirResults) {
+    struct Row {
+        const char* name;
+        std::vector<Move> moves;
+        uint32_t result;  // the sum of their results
+        std::vector<Vec> vectors;
+    };
+    const Row rows[] = {
+        {"absolute",
+         {{kJump, 12.5, -3, 20, 0}, {kMark, 0, 0, 7, 3}},
+         30,
+         {{0x0241, kC + 1250, kC - 300, 20}, {0x0245, kC, kC, 7}}},
+        {"first relative", {{kJumpRel, 1, 2, 5, 0}}, 5, {{0x0242, kC + 100, kC + 200, 5}}},
+        {"centre jump",
+         {{kJump, 10, 10, 1, 0}, {kCentre, 0, 0, 1, 0}, {kCentre, 0, 0, 0, 9}, {kMarkRel, 1, -1, 2, 0}},
+         4,
+         {{0x0241, kC + 1000, kC + 1000, 1}, {0x0241, kC, kC, 1}, {0x0246, 100, -100, 2}}},
+        {"clamped base",
+         {{kJump, 1000, 0, 1, 0}, {kJumpRel, -990, 0, 1, 0}},
+         2,
+         {{0x0241, 65535, kC, 1}, {0x0242, kC + 1000 - 65535, 0, 1}}},
+        {"extension",
+         {{kJumpRel, 1, 0, 1, 0, true}, {kJumpRel, 1, 0, 1, 0, true}, {kJumpRel, 1, 0, 1, 0}},
+         3,
+         {{0x0242, kC + 600, kC, 1}, {0x0242, 100, 0, 1}, {0x0242, -400, 0, 1}}},
+    };
+    const TarnParam lens = linearLens();
     MRPara shift;
     shift.moveX = 5;
-    MarkCtrlData ctrl = linear();
-    ctrl.ext = &shift;
-    h.executor->gotoPositionRel(linearLens(), {1, 0}, 1, 0, ctrl);      // maps (6, 0)
-    h.executor->gotoPositionRel(linearLens(), {1, 0}, 1, 0, ctrl);      // logical 2 + 5 shift
-    h.executor->gotoPositionRel(linearLens(), {1, 0}, 1, 0, linear());  // logical 3, no shift
-    EXPECT_THAT(vectors(h),
-                ElementsAre(IsVec(0x0242, 33368, 32768, 1), IsVec(0x0242, 100, 0, 1), IsVec(0x0242, -400, 0, 1)));
-}
-
-TEST(Positioning, ResultIsTheSumOfTheCountsAsPassed) {
-    Running7 h;
-    EXPECT_EQ(h.executor->linetoPositionRel(linearLens(), {1, 0}, 0, 4, linear()), 4u);  // the packet carries 1 step
-    EXPECT_EQ(h.executor->gotoPositionAbs(linearLens(), {1e9, 0}, 3, 3, linear()), 6u);
-}
-
-TEST(Positioning, CentreJumpNeedsAStepCount) {
-    Running7 h;
-    EXPECT_FALSE(h.executor->sendMoveToCenter(0, 9));
-    EXPECT_THAT(vectors(h), IsEmpty());
-    EXPECT_TRUE(h.executor->sendMoveToCenter(1, 0));
-    EXPECT_THAT(vectors(h), ElementsAre(IsVec(0x0241, 32768, 32768, 1)));
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Running7 h;
+        Executor& e = *h.executor;
+        uint32_t result = 0;
+        for (const Move& m : r.moves) {
+            const MarkCtrlData c = linear(m.shifted ? &shift : nullptr);
+            if (m.kind == kJump) result += e.gotoPositionAbs(lens, {m.x, m.y}, m.steps, m.delay, c);
+            if (m.kind == kMark) result += e.linetoPositionAbs(lens, {m.x, m.y}, m.steps, m.delay, c);
+            if (m.kind == kJumpRel) result += e.gotoPositionRel(lens, {m.x, m.y}, m.steps, m.delay, c);
+            if (m.kind == kMarkRel) result += e.linetoPositionRel(lens, {m.x, m.y}, m.steps, m.delay, c);
+            if (m.kind == kCentre) result += e.sendMoveToCenter(m.steps, m.delay) ? 1 : 0;
+        }
+        EXPECT_EQ(result, r.result);
+        std::vector<Vec> got;
+        for (const Bytes& p : h.flushPackets()) {
+            auto s24 = [&](size_t o) {
+                const int32_t v = p[o] << 16 | p[o + 1] << 8 | p[o + 2];
+                return v & 0x800000 ? v - 0x1000000 : v;
+            };
+            got.emplace_back(FakeTransfer::opcodeOf(p), s24(8), s24(11), static_cast<uint16_t>(p[4] << 8 | p[5]));
+        }
+        EXPECT_EQ(got, r.vectors);
+    }
 }

@@ -144,8 +144,6 @@ TEST(PowerSetPower, CallsPerLaserType) {
         {"2", curves(2), 50, pen(), {"fiber 2 20 0 30 9", "pwm 20 0 0 0", "da 0 0 0"}},
         {"3", curves(3), 50, pen(), {"fiber 3 20 0 20 9", "pwm 20 0 0 0", "da 0 0 0"}},
         {"4", curves(4), 50, pen(), {"fiber 4 20 25 50 9", "pwm 20 25 0 0", "da 16 0 0"}},
-        {"4 pen", curves(4), -1, pen(), {"fiber 4 20 7 30 9", "pwm 20 7 1 0", "da 9 0 0"}},
-        {"4 near the period", curves(4), -1, pen(49.9995f), {"fiber 4 20 49 30 9", "pwm 20 49 1 0", "da 9 0 0"}},
         {"4 just short", curves(4), -1, pen(49.99f), {"fiber 4 20 49.99 30 9", "pwm 20 49.99 1 0", "da 9 0 0"}},
         {"4 short pulse", curves(4), -1, pen(0.4f), {"fiber 4 20 1 30 9", "pwm 20 1 1 0", "da 9 0 0"}},
         {"4 power 0 reads the current", curves(4), 0, pen(), {"fiber 4 20 1 0 9", "pwm 20 1 0 0", "da 9 0 0"}},
@@ -161,23 +159,6 @@ TEST(PowerSetPower, CallsPerLaserType) {
         e.setPower(r.laser, r.pen, r.power, 9);
         EXPECT_EQ(e.calls, r.calls) << r.name;
     }
-}
-
-TEST(PowerSetPower, Protocol7PacketsInCallOrder) {
-    Running7 h;
-    h.executor->setPower(curves(2), pen(), 30, 0xBEEF);
-    h.executor->setPower(curves(5), pen(), 30, 0xBEEF);  // SPI power is not a protocol 7 command
-    LaserParam laser = curves(1);
-    laser.pwmEnable1 = 1;
-    h.executor->setPower(laser, pen(), 50, 0);
-    auto packets = h.flushPackets();
-    ASSERT_EQ(packets.size(), 7u);
-    // 18 % through the type 2 curve: 18 * 65535 / 100 = 11796.3.
-    EXPECT_THAT(packets[0], ElementsAre(0x02, 0x14, 10, 0, 0x2E, 0x14, 1, 0, 0xBE, 0xEF));
-    for (size_t i : {1, 3, 5}) EXPECT_EQ(FakeTransfer::opcodeOf(packets[i]), 0x0218);
-    for (size_t i : {2, 4, 6}) EXPECT_EQ(FakeTransfer::opcodeOf(packets[i]), 0x021A);
-    EXPECT_THAT(Bytes(packets[5].begin() + 14, packets[5].begin() + 18), ElementsAre(0, 0, 0x04, 0xB0));  // 48 * 25
-    EXPECT_THAT(Bytes(packets[6].begin() + 6, packets[6].begin() + 8), ElementsAre(0x06, 0x66));          // 40 * 40.95
 }
 
 TEST(PowerPen, PenAndMarkParametersInOrder) {
@@ -198,16 +179,4 @@ TEST(PowerPen, PenAndMarkParametersInOrder) {
     e.setEnable(false);
     e.sendMarkPara(lens, false, 2);
     EXPECT_THAT(e.calls, IsEmpty());
-}
-
-TEST(PowerPen, PenParametersOnProtocol7) {
-    Running7 h;
-    h.executor->sendPenPara(curves(3), pen());
-    auto packets = h.flushPackets();
-    // No CO2 pre-ionisation command on protocol 7; the MOPA selection comes last.
-    std::vector<uint16_t> opcodes;
-    for (const Bytes& p : packets) opcodes.push_back(FakeTransfer::opcodeOf(p));
-    EXPECT_THAT(opcodes, ElementsAre(0x0208, 0x0213, 0x0214, 0x0218, 0x021A, 0x0216));
-    // 30 % -> 12 through the type 3 curve: 12 * 65535 / 100 = 7864.2; the pen's power word follows.
-    EXPECT_THAT(packets.at(2), ElementsAre(0x02, 0x14, 10, 0, 0x1E, 0xB8, 1, 0, 0x01, 0x02));
 }

@@ -5,15 +5,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/identity_opcodes.h"
 #include "executor/core/executor.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
 #include "support/fake_transfer.h"
 #include "support/recorders.h"
-
-// The raw binding request, read by the fake transport by its first two bytes.
-constexpr uint16_t kBindRequest = identity::kBind;
 
 // An executor on a fake transport, with pauses and log lines recorded.
 struct Harness {

@@ -368,9 +368,9 @@ TEST(Control5, BoardVariantAndCapabilitiesFromTheFpgaVersion) {
     const std::tuple<Bytes, BOARD_TYPE_SUB, bool, bool, bool> cases[] = {
         {{5, 5, 71, 12}, 3, 0, 0, 0}, {{5, 5, 40, 12}, 4, 0, 1, 0},  {{5, 5, 80, 12}, 3, 0, 1, 0},
         {{5, 5, 95, 1}, 13, 1, 0, 0}, {{5, 5, 119, 13}, 5, 0, 0, 1}, {{5, 5, 118, 13}, 4, 0, 1, 1},
-        {{5, 7, 0, 0}, -1, 0, 0, 0},  {{5, 16, 0, 0}, 12, 1, 0, 1},  {{5, 0, 19, 0}, 0, 0, 0, 0},
-        {{5, 0, 20, 0}, 1, 0, 0, 0},  {{7, 5, 9, 0}, 11, 0, 0, 0},   {{7, 6, 9, 0}, -1, 0, 0, 0},
-        {{8, 1, 2, 3}, 18, 0, 0, 0},  {{9, 9, 9, 9}, -1, 0, 0, 0},
+        {{5, 5, 0, 0}, 2, 0, 0, 0},   {{5, 7, 0, 0}, -1, 0, 0, 0},   {{5, 16, 0, 0}, 12, 1, 0, 1},
+        {{5, 0, 19, 0}, 0, 0, 0, 0},  {{5, 0, 20, 0}, 1, 0, 0, 0},   {{7, 5, 9, 0}, 11, 0, 0, 0},
+        {{7, 6, 9, 0}, -1, 0, 0, 0},  {{8, 1, 2, 3}, 18, 0, 0, 0},   {{9, 9, 9, 9}, -1, 0, 0, 0},
     };
     for (const auto& [fpga, sub, reMark, offline, wide] : cases) {
         Board5 h(fpga);
@@ -497,14 +497,17 @@ TEST(Offline5, DocumentParametersAndJumpBackUseTwelveByteUnits) {
         h.start();
         h.executor->setOfflineMode(true);
         h.executor->sendOfflineParam({{0x01020304, 0x1000}});
+        h.executor->setOfflineDocIndex(8);  // entry 0: after the four document packets
         h.executor->sendOfflineBlock(0x0102, 0x33, true);
-        h.executor->sendSramBack();  // four document packets of 12 (16) bytes: 48 (64) / 2
+        h.executor->setOfflineDocIndex(9);  // entry 1: one packet later
+        h.executor->sendSramBack();         // four document packets of 12 (16) bytes: 48 (64) / 2
         SdkError err = SDK_OK;
         ASSERT_TRUE(h.executor->OfflineDownload(err));
         const Bytes page = h.transfer.requestsFor(op5::kOfflineWritePage).at(0);
         EXPECT_EQ(slice(page, 0, 6), (Bytes{0x01, 0x13, 0x02, 0, 0, 0}));
-        // The address fields come from the (empty) document table at download time.
-        EXPECT_EQ(slice(page, 12, 12), pkt(0x0260, {4}));
+        // The address fields come from the document table at download time, in 16-bit words.
+        const uint8_t entry0 = wide ? 32 : 24;
+        EXPECT_EQ(slice(page, 12, 12), pkt(0x0260, {4, 0, 0, entry0, 0, 0, 0, uint8_t(entry0 + (wide ? 8 : 6))}));
         EXPECT_EQ(slice(page, 60, 12), pkt(0x2F91, {0x01, 0x02, 0x33, 1}));
         EXPECT_EQ(page[72 + 5], wide ? 32 : 24);
         EXPECT_EQ(page[84], 0xFF);  // no erased tail is added, but the page is filled

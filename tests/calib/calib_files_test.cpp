@@ -180,17 +180,12 @@ TEST_F(CalibFiles, LoadTakesFieldAreaResolutionFlagsAndNinePointBlockOnly) {
     galvo.invertX = true;
     galvo.libExtent = 99;
     ASSERT_TRUE(CalibFunc::loadUcf(file.c_str(), galvo));
-    EXPECT_EQ(galvo.fieldSize, 150);
-    EXPECT_EQ(galvo.areaSizeX, 120);
-    EXPECT_EQ(galvo.areaSizeY, 120);
-    EXPECT_EQ(galvo.center, 524288);  // derived by setResolution, not the stored 1000
-    EXPECT_EQ(galvo.scale, 1048575 / 150.0);
-    EXPECT_TRUE(galvo.exchangeXY && !galvo.invertX && galvo.invertY);
-    EXPECT_EQ(galvo.calPar.invertY, 1);
-    EXPECT_EQ(galvo.calPar.gridPoints[8].x, 0.4);
-    EXPECT_EQ(galvo.libExtent, 99);
-    EXPECT_EQ(galvo.boxCoef[3], 1.0);
-    EXPECT_FALSE(galvo.use9Point);
+    // The centre derived by setResolution, not the stored 1000.
+    EXPECT_EQ(std::make_tuple(galvo.fieldSize, galvo.areaSizeX, galvo.areaSizeY, galvo.center, galvo.scale),
+              std::make_tuple(150.0, 120.0, 120.0, 524288, 1048575 / 150.0));
+    EXPECT_TRUE(galvo.exchangeXY && !galvo.invertX && galvo.invertY && !galvo.use9Point);
+    EXPECT_EQ(std::make_tuple(galvo.calPar.invertY, galvo.calPar.gridPoints[8].x, galvo.libExtent, galvo.boxCoef[3]),
+              std::make_tuple(1, 0.4, 99.0, 1.0));
 }
 
 TEST_F(CalibFiles, SaveStoresTheLargerAreaAndKeepsThePointSets) {
@@ -230,9 +225,7 @@ TEST_F(CalibFiles, PointSetsAppendBySelector) {
     Points got = {{7, 7}};
     ASSERT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 3, got));
     ASSERT_EQ(got.size(), 4u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_TRUE(got[i + 1].x == float(three[i].x) && got[i + 1].y == float(three[i].y)) << i;
-    }
+    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(got[i + 1].x == float(three[i].x) && got[i + 1].y == float(three[i].y));
     EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 5, got));  // empty: nothing appended
     EXPECT_FALSE(CalibFunc::getEqualPnts(file.c_str(), 6, got));
     EXPECT_FALSE(CalibFunc::getEqualPnts(nullptr, 3, got));

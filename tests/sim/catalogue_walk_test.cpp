@@ -53,6 +53,10 @@ struct Board {
             if (e.kind == kind) out.push_back(e);
         return out;
     }
+    std::pair<uint32_t, uint32_t> lens() {
+        const TraceEvent e = events(TraceEvent::kLens).at(0);
+        return {e.a, e.b};
+    }
     std::vector<uint32_t> errors() {
         const sim::BoardErrors e = board.errors();
         return {e.unknownOpcodes, e.truncatedPackets, e.badLengths};
@@ -104,18 +108,12 @@ const Bytes kRun7 = request7(op7::kRunState, {{2, {0, 3}}});
 const Bytes kStatus7 = request7(op7::kDevState);
 
 uint16_t requestLength7(uint16_t opcode) {
-    switch (opcode) {
-        case op7::kGpoParNow:
-            return 16;
-        case op7::kEepromWrite:
-            return 40;
-        case op7::kAxisLinkageStopParam:
-            return 22;
-        case op7::kOfflineWritePage:
-            return 264;
-        default:
-            return 12;
-    }
+    for (const auto& [op, length] : {std::pair{op7::kGpoParNow, 16},
+                                     {op7::kEepromWrite, 40},
+                                     {op7::kAxisLinkageStopParam, 22},
+                                     {op7::kOfflineWritePage, 264}})
+        if (op == opcode) return static_cast<uint16_t>(length);
+    return 12;
 }
 
 // --- protocol 5 --------------------------------------------------------------------------------
@@ -188,10 +186,9 @@ TEST(SimCatalogue, Protocol7RunPauseAndReset) {
 TEST(SimCatalogue, Protocol7PacketsTakeEffect) {
     using Check = std::function<void(Board&)>;
     const std::pair<std::vector<Bytes>, Check> cases[] = {
-        {{vec7(op7::kMoveToAbs, 100, 200, 7, 3)},
+        {{vec7(op7::kMoveToAbs, 100, 200, 7, 3)},  // steps + delay
          [](Board& b) {
-             EXPECT_EQ(b.board.clock(), 10u);  // steps + delay
-             EXPECT_EQ(b.board.trace().jumps(), 1u);
+             EXPECT_EQ(std::make_pair(b.board.clock(), b.board.trace().jumps()), std::make_pair(10ul, 1ul));
          }},
         {{vec7(op7::kLineToRel, -16, 16)},  // 24-bit signed, added to the position
          [](Board& b) { EXPECT_EQ(std::make_pair(b.board.x(), b.board.y()), std::make_pair(32752, 32784)); }},
@@ -201,28 +198,22 @@ TEST(SimCatalogue, Protocol7PacketsTakeEffect) {
          [](Board& b) { EXPECT_EQ(b.board.clock(), 500u); }},
         {{packet7(op7::kPWMSignal, {{4, {1}}, {6, {0, 0, 0x09, 0x60}}, {14, {0, 0, 0x01, 0xE0}}})},
          [](Board& b) {
-             EXPECT_EQ(b.board.laser().pwmPeriod, 2400u);
-             EXPECT_EQ(b.board.laser().pwmWidth, 480u);
+             EXPECT_EQ(std::make_pair(b.board.laser().pwmPeriod, b.board.laser().pwmWidth),
+                       std::make_pair(2400u, 480u));
          }},
         {{packet7(op7::kDASignal, {{6, {0x0F, 0xFF}}}), packet7(op7::kFiberPower, {{4, {0x7F, 0xFF}}, {6, {1}}}),
           packet7(op7::kMOPALaser, {{4, {0xA5, 0x01, 0, 7}}}), packet7(op7::kMOPALaser, {{6, {0, 9}}}),
           packet7(op7::kRedSignal, {{4, {1}}})},
-         [](Board& b) {
+         [](Board& b) {  // the second selection lacks its A5 01 prefix
              const sim::LaserState l = b.board.laser();
-             EXPECT_EQ(l.daLevel, 4095);
-             EXPECT_EQ(l.fiberPower, 0x7FFF);
-             EXPECT_EQ(l.mopa, 7);  // the second selection lacks its A5 01 prefix
-             EXPECT_TRUE(l.redLight);
+             EXPECT_EQ(std::make_tuple(l.daLevel, l.fiberPower, l.mopa, l.redLight),
+                       std::make_tuple(4095, 0x7FFF, 7, true));
          }},
         {{packet7(op7::kOutPortState, {{4, {0x04, 0, 0, 0}}, {8, {0x04, 0, 0, 0}}}),
           packet7(op7::kGpoPar, {{4, {0x07}}, {6, {5}}})},  // enabled, high, port 5
          [](Board& b) { EXPECT_EQ(b.board.outputs(), 0x24u); }},
         {{packet7(op7::kLenPara, {{4, {0x80, 0x00, 0x00, 0x00}}, {10, {0x01, 0x01}}})},  // bytes 10, 11: bits 16-23
-         [](Board& b) {
-             const TraceEvent lens = b.events(TraceEvent::kLens).at(0);
-             EXPECT_EQ(lens.a, 98304u);
-             EXPECT_EQ(lens.b, 65536u);
-         }},
+         [](Board& b) { EXPECT_EQ(b.lens(), std::make_pair(98304u, 65536u)); }},
         {{packet7(op7::kAxisMove, {{4, {0x01}}, {6, {0, 0, 0x03, 0xE8}}, {14, {0x03, 0xE8, 0x27, 0x10}}})},
          [](Board& b) {  // 1000 pulses at 10000/s: 0.1 s; raw = 0x40000000 - 1000
              EXPECT_EQ(b.board.clock(), 10000u);
@@ -342,15 +333,10 @@ TEST(SimCatalogue, Protocol5PacketsTakeEffect) {
     b.ask(pkt(op5::kRun));
     b.deliver({pkt(op5::kFiberPower, {0, 0, 0, 0x09, 0x60, 0x01, 0xE0, 0xFF}), pkt(op5::kDASignal, {0x0F, 0xFF}),
                pkt(op5::kMOPALaser, {0xA5, 0x01, 0x00, 0x07}), pkt(op5::kLenRange, {0, 0, 0, 0, 0x80, 0, 0x40, 0})});
-    const sim::LaserState laser = b.board.laser();
-    EXPECT_EQ(laser.pwmPeriod, 2400u);
-    EXPECT_EQ(laser.pwmWidth, 480u);
-    EXPECT_EQ(laser.fiberPower, 255);
-    EXPECT_EQ(laser.daLevel, 4095);
-    EXPECT_EQ(laser.mopa, 7);
-    const TraceEvent lens = b.events(TraceEvent::kLens).at(0);
-    EXPECT_EQ(lens.a, 0x8000u);
-    EXPECT_EQ(lens.b, 0x4000u);
+    const sim::LaserState l = b.board.laser();
+    EXPECT_EQ(std::make_tuple(l.pwmPeriod, l.pwmWidth, l.fiberPower, l.daLevel, l.mopa),
+              std::make_tuple(2400u, 480u, 255, 4095, 7));
+    EXPECT_EQ(b.lens(), std::make_pair(0x8000u, 0x4000u));
 
     // Slot 0: 1000 pulses forward at 1000/s, slot 1: 500 back at 500/s; a second is 100000 ticks.
     b.deliver({pkt(op5::kAxisCounts, {0, 0, 0x03, 0xE8, 0, 0, 0x01, 0xF4, 0x01}),
@@ -358,16 +344,11 @@ TEST(SimCatalogue, Protocol5PacketsTakeEffect) {
     // The select serves one start only.
     b.deliver({pkt(op5::kAxisPairSelect, {1}), pkt(op5::kAxisCounts2, {0, 0, 0, 0, 0, 0, 0, 10, 0x02}),
                pkt(op5::kAxisStart), pkt(op5::kAxisStart)});
-    const auto m = b.events(TraceEvent::kAxisMove);
-    ASSERT_EQ(m.size(), 5u);
-    const uint32_t axes[] = {0, 1, 3, 0, 1};
-    const int32_t pulses[] = {1000, -500, 10, 1000, -500};
-    const uint64_t ticks[] = {100000, 100000, 1, 100000, 100000};
-    for (size_t i = 0; i < m.size(); ++i) {
-        EXPECT_EQ(m[i].a, axes[i]);
-        EXPECT_EQ(static_cast<int32_t>(m[i].b), pulses[i]);
-        EXPECT_EQ(m[i].ticks, ticks[i]);
-    }
+    std::vector<std::tuple<uint32_t, int32_t, uint64_t>> moves;  // axis, pulses, ticks
+    for (const TraceEvent& e : b.events(TraceEvent::kAxisMove)) moves.emplace_back(e.a, int32_t(e.b), e.ticks);
+    EXPECT_THAT(moves, ElementsAre(std::make_tuple(0u, 1000, 100000u), std::make_tuple(1u, -500, 100000u),
+                                   std::make_tuple(3u, 10, 1u), std::make_tuple(0u, 1000, 100000u),
+                                   std::make_tuple(1u, -500, 100000u)));
     const Bytes pairA = b.ask(pkt(op5::kAxisStatesA));
     EXPECT_EQ(wire::get32be(pairA.data() + 4), 0x40000000u - 2000);
     EXPECT_EQ(wire::get32be(pairA.data() + 8), 0x40000000u + 1000);

@@ -33,8 +33,7 @@ bool SimBoard::deliverFrame(const uint8_t* frame, uint32_t length) {
     SimModel& m = *m_model;
     const int number = ++m.exchangeCount;
     if (number == m.faults.failExchange || frame == nullptr) return false;
-    m.receiveFrame(Bytes(frame, frame + length));
-    return number != m.faults.dropReply;
+    return m.receiveFrame(Bytes(frame, frame + length)) && number != m.faults.dropReply;
 }
 
 bool SimBoard::runOfflineProgram() {

@@ -96,12 +96,18 @@ void SimModel::note(uint16_t opcode) {
     record(e);
 }
 
-void SimModel::receiveFrame(const Bytes& frame) {
+bool SimModel::receiveFrame(const Bytes& frame) {
+    // A real board has no more memory than it reports: what does not fit is refused, never queued.
+    if (queuedBytes + frame.size() > config.commandMemory) {
+        ++errors.framesRefused;
+        return false;
+    }
     for (Bytes& packet : m_personality->split(*this, frame)) {
         queuedBytes += static_cast<uint32_t>(packet.size());
         queue.push_back(std::move(packet));
     }
     if (config.pacing == Pacing::kInstant) execute(std::numeric_limits<uint64_t>::max());
+    return true;
 }
 
 void SimModel::execute(uint64_t tickBudget) {

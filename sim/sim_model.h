@@ -96,8 +96,9 @@ public:
     void record(const TraceEvent& e);
 
     // --- command memory ---
-    // Splits and queues a frame, then executes as the pacing allows.
-    void receiveFrame(const Bytes& frame);
+    // Splits and queues a frame, then executes as the pacing allows; false (and counted) when it
+    // does not fit the free command memory.
+    bool receiveFrame(const Bytes& frame);
     // Executes queued packets while running, up to the tick budget.
     void execute(uint64_t tickBudget);
     // A status poll: simulated pacing advances here.

@@ -283,10 +283,14 @@ TEST(SimCatalogue, Protocol5RunPauseResetAndCounter) {
     b.ask(pkt(op5::kRun));
     EXPECT_EQ(b.board.x(), 200);  // the reset dropped the queued jump
 
-    b.deliver(std::vector<Bytes>(65538, pkt(op5::kCountOnce)));
-    EXPECT_EQ(b.word(pkt(op5::kDevState), 9), 2);  // wrapped
+    for (int frame = 0; frame < 6; ++frame) b.deliver(std::vector<Bytes>(10923, pkt(op5::kCountOnce)));  // 65538
+    EXPECT_EQ(b.word(pkt(op5::kDevState), 9), 2);                                                        // wrapped
     EXPECT_EQ(b.word(pkt(op5::kResetCount), 2), 0);
     EXPECT_EQ(b.word(pkt(op5::kDevState), 9), 0);
+    // What does not fit the command memory is refused and counted, never queued.
+    const Bytes flood(b.board.config().commandMemory + 1, 0);
+    EXPECT_FALSE(b.board.deliverFrame(flood.data(), static_cast<uint32_t>(flood.size())));
+    EXPECT_EQ(b.board.errors().framesRefused, 1u);
 }
 
 TEST(SimCatalogue, Protocol5OutputsRefusalsAndErrorCounts) {

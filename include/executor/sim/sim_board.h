@@ -32,8 +32,9 @@ struct BoardErrors {
     uint32_t unknownOpcodes = 0;
     uint32_t truncatedPackets = 0;
     uint32_t badLengths = 0;
+    uint32_t framesRefused = 0;  // arrived with no room left in the command memory: not queued
 
-    uint32_t total() const { return unknownOpcodes + truncatedPackets + badLengths; }
+    uint32_t total() const { return unknownOpcodes + truncatedPackets + badLengths + framesRefused; }
 };
 
 // Faults a test can switch on. Exchange numbers count requests and frames together, from 1.

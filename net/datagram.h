@@ -19,7 +19,10 @@ namespace net {
 // frame (payload: the frame). From the board: the request kind | 0x80 when it answered
 // (payload: the reply bytes; for a frame a 4-byte ack of zeros), the request kind | 0xC0 when
 // the board took the datagram but gave no answer (no payload; the host gives up without retry,
-// since asking again would get the same answer).
+// since asking again would get the same answer), the request kind | 0xA0 when the board belongs
+// to another host (payload: that host as "ADDRESS:PORT" text; no retry either). 0x03 from the
+// host lets the board go (no payload, no reply): a host that ends its session says so, and one
+// that disappears is let go after the server's stated idle time.
 //
 // The largest payload is a network-link frame of 1464 bytes, so the largest datagram is 1472
 // bytes: exactly what fits one 1500-byte Ethernet frame after the IPv4 and UDP headers. Nothing
@@ -42,6 +45,8 @@ constexpr uint8_t kRequest = 0x01;
 constexpr uint8_t kFrame = 0x02;
 constexpr uint8_t kAnswered = 0x80;  // or'ed onto the request kind
 constexpr uint8_t kRefused = 0xC0;   // or'ed onto the request kind
+constexpr uint8_t kBusy = 0xA0;      // or'ed onto the request kind
+constexpr uint8_t kRelease = 0x03;
 
 struct Header {
     uint8_t kind = 0;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "datagram.h"
@@ -19,13 +20,24 @@ namespace net {
 
 namespace {
 
-// Hosts remembered for repeats; the one unheard from longest is forgotten first.
-constexpr size_t kMaxPeers = 256;
+// Hosts remembered for repeats. An entry is forgotten only once its host has been silent for
+// kPeerMemory, far longer than any retry takes: however many other hosts talk, a retried frame
+// always finds its entry and never runs twice. With every entry in recent use a new host waits.
+constexpr size_t kMaxPeers = 1024;
+constexpr std::chrono::seconds kPeerMemory{60};
 // How far behind a host's last sequence number a request counts as a straggler. A host that
 // restarts picks a random sequence, which lands this close behind only by rare chance.
 constexpr uint32_t kStaleWindow = 1024;
 // What a delivered frame is acknowledged with, as the in-process link does.
 constexpr uint32_t kFrameAckLen = 4;
+
+// "ADDRESS:PORT" of a host key (IPv4 address << 16 | port).
+std::string hostText(uint64_t key) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u:%u", unsigned(key >> 40 & 0xFF), unsigned(key >> 32 & 0xFF),
+                  unsigned(key >> 24 & 0xFF), unsigned(key >> 16 & 0xFF), unsigned(key & 0xFFFF));
+    return text;
+}
 
 void closeQuietly(int& fd) {
     if (fd >= 0) close(fd);
@@ -85,7 +97,7 @@ bool UdpBoardServer::start() {
     // A restarted server is a new board as far as repeats go.
     m_random.seed(m_options.seed);
     m_peers.clear();
-    m_uses = 0;
+    m_owner = 0;
     m_thread = std::thread([this] { serve(); });
     return true;
 }
@@ -144,14 +156,35 @@ void UdpBoardServer::handle(const uint8_t* data, uint32_t length, const void* fr
     }
     datagram::Header header;
     if (!datagram::readHeader(data, length, header) || length > datagram::kMaxDatagram ||
-        (header.kind != datagram::kRequest && header.kind != datagram::kFrame) || fromLen < sizeof(sockaddr_in)) {
+        (header.kind != datagram::kRequest && header.kind != datagram::kFrame && header.kind != datagram::kRelease) ||
+        fromLen < sizeof(sockaddr_in)) {
         count(&ServerStats::malformed);
         return;
     }
 
     const auto* host = static_cast<const sockaddr_in*>(from);
     const uint64_t key = static_cast<uint64_t>(ntohl(host->sin_addr.s_addr)) << 16 | ntohs(host->sin_port);
-    Peer& peer = peerFor(key);
+    const Clock::time_point now = Clock::now();
+    if (header.kind == datagram::kRelease) {
+        if (key == m_owner) m_owner = 0;
+        return;
+    }
+    Peer* known = nullptr;
+    std::string busy;
+    if (!admit(key, now)) {
+        busy = "bound to " + hostText(m_owner);
+    } else if ((known = peerFor(key, now)) == nullptr) {
+        busy = "serving too many hosts";
+    }
+    if (known == nullptr) {
+        count(&ServerStats::busy);
+        std::vector<uint8_t> reply(datagram::kHeaderLen + busy.size());
+        datagram::putHeader(reply.data(), static_cast<uint8_t>(header.kind | datagram::kBusy), header.sequence);
+        std::memcpy(reply.data() + datagram::kHeaderLen, busy.data(), busy.size());
+        sendReply(reply, from, fromLen);
+        return;
+    }
+    Peer& peer = *known;
     if (!peer.request.empty()) {
         if (header.sequence == peer.sequence && peer.request.size() == length &&
             std::equal(peer.request.begin(), peer.request.end(), data)) {
@@ -207,19 +240,29 @@ void UdpBoardServer::sendReply(const std::vector<uint8_t>& reply, const void* to
     sendto(m_socket, reply.data(), reply.size(), 0, static_cast<const sockaddr*>(to), static_cast<socklen_t>(toLen));
 }
 
-UdpBoardServer::Peer& UdpBoardServer::peerFor(uint64_t key) {
+bool UdpBoardServer::admit(uint64_t key, Clock::time_point now) {
+    if (m_options.ownerIdleSeconds <= 0) return true;
+    const auto idle = std::chrono::duration<double>(m_options.ownerIdleSeconds);
+    if (m_owner != 0 && m_owner != key && now - m_ownerSeen < idle) return false;
+    m_owner = key;
+    m_ownerSeen = now;
+    return true;
+}
+
+UdpBoardServer::Peer* UdpBoardServer::peerFor(uint64_t key, Clock::time_point now) {
     auto it = m_peers.find(key);
     if (it == m_peers.end()) {
         if (m_peers.size() >= kMaxPeers) {
             auto oldest = std::min_element(m_peers.begin(), m_peers.end(), [](const auto& a, const auto& b) {
-                return a.second.lastUse < b.second.lastUse;
+                return a.second.lastSeen < b.second.lastSeen;
             });
+            if (now - oldest->second.lastSeen < kPeerMemory) return nullptr;
             m_peers.erase(oldest);
         }
         it = m_peers.emplace(key, Peer()).first;
     }
-    it->second.lastUse = ++m_uses;
-    return it->second;
+    it->second.lastSeen = now;
+    return &it->second;
 }
 
 }  // namespace net

@@ -126,6 +126,10 @@ void UdpTransfer::closeDev() {
 
 void UdpTransfer::closeLocked() {
     if (m_socket < 0) return;
+    // Lets the board go at once for the next host; if this is lost, the server's idle time does it.
+    uint8_t release[datagram::kHeaderLen];
+    datagram::putHeader(release, datagram::kRelease, ++m_sequence);
+    (void)send(m_socket, release, sizeof release, 0);
     close(m_socket);
     m_socket = -1;
 }
@@ -178,6 +182,8 @@ bool UdpTransfer::transact(uint8_t kind, const uint8_t* payload, uint32_t length
             case Outcome::kRefused:
                 m_lastError = "the board gave no answer";
                 return false;
+            case Outcome::kBusy:
+                return false;
             case Outcome::kNoAnswer:
                 break;
         }
@@ -207,6 +213,11 @@ UdpTransfer::Outcome UdpTransfer::awaitReply(uint8_t kind, uint32_t sequence, ui
             continue;
         }
         if (header.kind == (kind | datagram::kRefused)) return Outcome::kRefused;
+        if (header.kind == (kind | datagram::kBusy)) {
+            m_lastError = "board busy: " + std::string(reinterpret_cast<const char*>(in + datagram::kHeaderLen),
+                                                       static_cast<size_t>(got) - datagram::kHeaderLen);
+            return Outcome::kBusy;
+        }
         if (header.kind != (kind | datagram::kAnswered)) {
             ++m_stale;
             continue;

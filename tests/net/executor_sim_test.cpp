@@ -26,7 +26,7 @@ struct Served {
 
 bool parseServed(const std::string& line, Served& s) {
     return std::sscanf(line.c_str(),
-                       "executed %llu, repeated %llu, stale %llu, malformed %llu, lost %llu in and %llu out",
+                       "executed %llu, repeated %llu, stale %llu, malformed %llu, lost %llu in and %llu out, busy",
                        &s.executed, &s.repeated, &s.stale, &s.malformed, &s.lostIn, &s.lostOut) == 6;
 }
 

@@ -144,10 +144,20 @@ TEST_F(UdpBoardServerTest, RepeatedRequestGetsTheSameReplyAndRunsOnce) {
     EXPECT_EQ(host.receive(), first);
     EXPECT_EQ(board.exchanges(), 1);
     EXPECT_EQ(server.stats().repeated, 1u);
-    RawSocket other;  // another host's sequence numbers are its own
+    // Another host is told who owns the board until the owner lets go; its sequence numbers are its own.
+    RawSocket other;
+    other.sendTo(server.port(), request);
+    const std::string owner = "bound to 127.0.0.1:" + std::to_string(host.port());
+    Bytes busy = datagram(dg::kRequest | dg::kBusy, 7, Bytes(owner.begin(), owner.end()));
+    EXPECT_EQ(other.receive(), busy);
+    host.sendTo(server.port(), datagram(dg::kRelease, 8, {}));
     other.sendTo(server.port(), request);
     EXPECT_EQ(other.receive(), first);
     EXPECT_EQ(board.exchanges(), 2);
+    EXPECT_EQ(server.stats().busy, 1u);
+    host.sendTo(server.port(), request);  // the first host waits its turn now
+    EXPECT_EQ(headerOf(host.receive()).kind, dg::kRequest | dg::kBusy);
+    other.sendTo(server.port(), datagram(dg::kRelease, 9, {}));
     // A frame is acknowledged each time and delivered once.
     const Bytes frame = datagram(dg::kFrame, 100, Bytes(64, 0));
     for (int i = 0; i < 3; ++i) {

@@ -28,7 +28,7 @@ std::string zigzagJob() {
     return path;
 }
 
-enum class Act { None, KillBoard, FreezeBoard, Interrupt };
+enum class Act { None, KillBoard, FreezeBoard, Interrupt, SecondClient };
 
 struct Scenario {
     const char* name;
@@ -47,6 +47,7 @@ TEST(RunOutcome, EveryMisbehaviourEndsInTheTruth) {
     const std::vector<std::string> slow = {"--pacing", "simulated"};
     const Scenario scenarios[] = {
         {"healthy", {}, {}, Act::None, 0, "", true},
+        {"second client", slow, {}, Act::SecondClient, 0, "", true},
         {"killed", slow, {}, Act::KillBoard, 5, R"(board lost \(.*\): at least (\d+) of 2000 marks)", false},
         {"frozen", slow, {}, Act::FreezeBoard, 5, R"(board lost \(.*\): at least (\d+) of 2000 marks)", false},
         {"interrupted", slow, {}, Act::Interrupt, 130, R"(^executor-cli: stopped: (\d+) of 2000 marks)", true},
@@ -87,6 +88,12 @@ TEST(RunOutcome, EveryMisbehaviourEndsInTheTruth) {
         if (s.act == Act::KillBoard) kill(board.pid(), SIGKILL);
         if (s.act == Act::FreezeBoard) kill(board.pid(), SIGSTOP);
         if (s.act == Act::Interrupt) kill(run.pid(), SIGINT);
+        if (s.act == Act::SecondClient) {
+            // Told who owns the board; the running job loses nothing.
+            const CliRun second = cli({"status", "--board", args[3]});
+            EXPECT_EQ(second.status, 4);
+            EXPECT_NE(second.err.find(": board busy: bound to 127.0.0.1:"), std::string::npos) << second.err;
+        }
         const CliRun result = run.finish();
         if (s.act == Act::FreezeBoard) kill(board.pid(), SIGCONT);
 

@@ -92,6 +92,7 @@ BoardConnection::BoardConnection(const BoardOptions& options) : m_name(options.a
         auto link = std::make_unique<net::UdpTransfer>(udp.host, udp.port, options.timeoutMs, options.retries);
         if (!Executor::getProtocol(link.get(), m_protocol)) {
             const std::string reason = link->lastError().empty() ? "no answer" : link->lastError();
+            if (reason.rfind("board busy", 0) == 0) throw CliError(kExitBoard, about(m_name, reason));
             throw CliError(kExitBoard, about(m_name, "board unreachable (" + reason + ")"));
         }
         par.m_localIp = localAddressTowards(udp.host, udp.port);
@@ -105,6 +106,11 @@ BoardConnection::BoardConnection(const BoardOptions& options) : m_name(options.a
     const SdkError result = m_executor->init(par, false, false);
     if (result != SDK_OK) {
         const std::string reason = linkError();
+        if (reason.rfind("board busy", 0) == 0) throw CliError(kExitBoard, about(m_name, reason));
+        if (result == SDK_NOT_ENABLED && m_executor->getBoardMode() == BOARD_MODE_FACTORY)
+            throw CliError(kExitBoard, about(m_name,
+                                             "board is in boot mode: its marking program is not running "
+                                             "(restart the board)"));
         throw CliError(kExitBoard, about(m_name, "board refused the connection (error " + hex(result) +
                                                      (reason.empty() ? "" : ", " + reason) + ")"));
     }

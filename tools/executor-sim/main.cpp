@@ -20,7 +20,7 @@ namespace {
 const char* const kFooter =
     "The bound address is printed as \"listening on HOST:PORT\". SIGUSR1 writes the trace files and goes on\n"
     "serving; SIGINT or SIGTERM ends the program and prints what was served: \"executed N, repeated N,\n"
-    "stale N, malformed N, lost N in and N out\".\n";
+    "stale N, malformed N, lost N in and N out, busy N\".\n";
 
 struct Options {
     std::string host = "127.0.0.1";
@@ -29,6 +29,7 @@ struct Options {
     sim::Faults faults;
     double loss = 0.0;
     uint32_t seed = 1;
+    double ownerIdle = 5.0;
     std::string svgPath;
     std::string jsonPath;
     bool verbose = false;
@@ -100,6 +101,11 @@ int parse(int argc, char** argv, Options& options) {
         ->check(CLI::Range(0.0, 1.0))
         ->capture_default_str();
     app.add_option("--seed", options.seed, "seed of the loss decisions")->capture_default_str();
+    app.add_option("--owner-idle", options.ownerIdle,
+                   "one host owns the board until it lets go or is silent this many seconds; others are told "
+                   "\"board busy\" (0: any host at any time)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     app.add_option("--factory-reads", options.faults.factoryModeReads,
                    "report the boot loader for the first N mode reads")
         ->check(CLI::Range(0, 0xFFFF));
@@ -172,6 +178,7 @@ int main(int argc, char** argv) {
     serverOptions.dropIncoming = options.loss;
     serverOptions.dropOutgoing = options.loss;
     serverOptions.seed = options.seed;
+    serverOptions.ownerIdleSeconds = options.ownerIdle;
     net::UdpBoardServer server(board, serverOptions);
     if (options.verbose) server.setObserver(logRequest);
     if (!server.start()) {
@@ -192,10 +199,11 @@ int main(int argc, char** argv) {
     server.stop();
     const bool written = writeTrace(options, board);
     const net::ServerStats s = server.stats();
-    std::printf("executed %llu, repeated %llu, stale %llu, malformed %llu, lost %llu in and %llu out\n",
+    std::printf("executed %llu, repeated %llu, stale %llu, malformed %llu, lost %llu in and %llu out, busy %llu\n",
                 static_cast<unsigned long long>(s.executed), static_cast<unsigned long long>(s.repeated),
                 static_cast<unsigned long long>(s.stale), static_cast<unsigned long long>(s.malformed),
-                static_cast<unsigned long long>(s.droppedIn), static_cast<unsigned long long>(s.droppedOut));
+                static_cast<unsigned long long>(s.droppedIn), static_cast<unsigned long long>(s.droppedOut),
+                static_cast<unsigned long long>(s.busy));
     std::fflush(stdout);
     return written ? 0 : 1;
 }

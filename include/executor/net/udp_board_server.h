@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,6 +21,9 @@ struct ServerOptions {
     double dropIncoming = 0.0;  // fraction of arriving datagrams ignored, to test loss
     double dropOutgoing = 0.0;  // fraction of replies not sent
     uint32_t seed = 1;          // for the loss decisions, so a lossy run can be repeated
+    // One host owns the board from its first datagram until it lets go or is silent this long;
+    // others are told the board is busy meanwhile. 0: every host may talk at any time.
+    double ownerIdleSeconds = 5.0;
 };
 
 struct ServerStats {
@@ -30,6 +34,7 @@ struct ServerStats {
     uint64_t malformed = 0;   // not our magic, version or kind, or too long
     uint64_t droppedIn = 0;   // lost on purpose on arrival
     uint64_t droppedOut = 0;  // replies lost on purpose
+    uint64_t busy = 0;        // requests from a host other than the owner, answered "busy"
 };
 
 // Serves one simulated board over UDP, in the datagram format of net/datagram.h, on a thread of
@@ -59,18 +64,23 @@ public:
     void setObserver(Observer observer) { m_observer = std::move(observer); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     struct Peer {
         uint32_t sequence = 0;
         std::vector<uint8_t> request;  // the whole datagram, header included
         std::vector<uint8_t> reply;
-        uint64_t lastUse = 0;
+        Clock::time_point lastSeen;
     };
 
     void serve();
     void handle(const uint8_t* data, uint32_t length, const void* from, uint32_t fromLen);
     bool lose(double fraction);
     void sendReply(const std::vector<uint8_t>& reply, const void* to, uint32_t toLen);
-    Peer& peerFor(uint64_t key);
+    // The host's entry, made when there is room; nullptr when every entry is in recent use.
+    Peer* peerFor(uint64_t key, Clock::time_point now);
+    // Whether the host may talk to the board now; makes it the owner when nobody is.
+    bool admit(uint64_t key, Clock::time_point now);
 
     sim::SimBoard& m_board;
     ServerOptions m_options;
@@ -85,7 +95,8 @@ private:
     // Server thread only.
     std::mt19937 m_random;
     std::map<uint64_t, Peer> m_peers;
-    uint64_t m_uses = 0;
+    uint64_t m_owner = 0;  // host key (address << 16 | port); 0: nobody
+    Clock::time_point m_ownerSeen;
 
     mutable std::mutex m_statsMutex;
     ServerStats m_stats;

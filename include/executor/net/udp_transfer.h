@@ -20,6 +20,9 @@ bool resolveIPv4(const std::string& host, uint32_t& address);
 // A host whose port is closed (ICMP port unreachable) fails each try at once, so a call without
 // a board behind it ends after the retries without waiting out the timeouts.
 //
+// A board that belongs to another host answers "busy": the call fails at once and lastError says
+// "board busy: bound to ADDRESS:PORT". Closing the transport lets the board go for the next host.
+//
 // There is no user port over UDP: readData and writeData return false.
 //
 // Safe for two host threads (a stop from one while another streams): an exchange, the request
@@ -60,7 +63,7 @@ public:
     std::string lastError() const;
 
 private:
-    enum class Outcome { kAnswered, kRefused, kNoAnswer };
+    enum class Outcome { kAnswered, kRefused, kBusy, kNoAnswer };
 
     bool transact(uint8_t kind, const uint8_t* payload, uint32_t length, uint8_t* reply, uint32_t* replyLen);
     Outcome awaitReply(uint8_t kind, uint32_t sequence, uint8_t* reply, uint32_t* replyLen);

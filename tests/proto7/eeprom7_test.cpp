@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,7 +6,7 @@
 #include "cmd/wire.h"
 #include "proto7/rows7.h"
 
-using ::testing::ElementsAre;
+// Busy writes and pre-reads and refused pre-reads and writes are also run through the simulated board.
 
 namespace {
 
@@ -28,8 +27,8 @@ int levelOf(const LogRecorder& log, const std::string& line) {
 }
 
 // A running executor with 64 KiB of parameter memory behind the three commands. The counters
-// make the next writes or pre-reads busy and the next reads empty or refused; extra hands out
-// bytes beyond the announced count.
+// make the next writes busy and the next reads empty or refused; extra hands out bytes beyond
+// the announced count.
 struct Rig : Running7 {
     Rig() {
         transfer.answer(op7::kEepromWrite, [this](const Bytes& r) {
@@ -38,7 +37,6 @@ struct Rig : Running7 {
             return replyWith(8, {});
         });
         transfer.answer(op7::kEepromPreRead, [this](const Bytes& r) {
-            if (take(busyPreReads)) return replyWith(8, {{4, 1}});
             at = be16At(r, 4);
             left = be16At(r, 6) + 1;
             return replyWith(8, {});
@@ -63,7 +61,7 @@ struct Rig : Running7 {
     }
 
     Bytes memory = Bytes(0x10000, 0);
-    int busyWrites = 0, busyPreReads = 0, emptyReads = 0, refusedReads = 0;
+    int busyWrites = 0, emptyReads = 0, refusedReads = 0;
     size_t extra = 0, at = 0, left = 0;
 };
 
@@ -77,109 +75,64 @@ TEST(Eeprom7, WriteInPiecesOf32AndReadAfterAPreRead) {
     // 40-byte requests: address, index of the last byte, data from byte 8; a busy piece is repeated.
     const auto req = r.transfer.requestsFor(op7::kEepromWrite);
     ASSERT_EQ(req.size(), 4u);
-    const Bytes last = pkt(0xAAD3, {0, 0, 0, 164, 5, 0, 0xC1, 0xC8, 0xCF, 0xD6, 0xDD, 0xE4}, 40);  // data[64..69]
     EXPECT_EQ(req[0], req[1]);
     EXPECT_EQ(slice(req[2], 0, 8), (Bytes{0xAA, 0xD3, 0, 0, 0, 132, 31, 0}));
-    EXPECT_EQ(req[3], last);  // blank after the data, not left from the piece before
+    // data[64..69], blank after the data, not left from the piece before
+    EXPECT_EQ(req[3], pkt(0xAAD3, {0, 0, 0, 164, 5, 0, 0xC1, 0xC8, 0xCF, 0xD6, 0xDD, 0xE4}, 40));
     EXPECT_EQ(slice(r.memory, 100, 70), data);
-    EXPECT_EQ(levelOf(r.log, "EEPROM write fail count:1"), Logger::kInfo);
 
     r.transfer.exchanges.clear();
-    Bytes out(70);
+    r.extra = 22;  // the last piece hands out 28 bytes more than asked for
+    Bytes out(72, 0xCC);
     ASSERT_TRUE(r.executor->getEepromData(100, out.data(), 70));
-    EXPECT_EQ(out, data);
+    EXPECT_EQ(slice(out, 0, 70), data);
+    EXPECT_EQ(slice(out, 70, 2), Bytes(2, 0xCC));
     // Address 100 = 0x64, count 70 - 1 = 0x45; then three pieces: 32 + 32 + 6.
     EXPECT_EQ(r.transfer.requests(),
               (std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0x00, 0x64, 0x00, 0x45}), pkt(0xAAD2), pkt(0xAAD2), pkt(0xAAD2)}));
-    EXPECT_THAT(r.sleeps.pauses, ElementsAre(18, 18, 18, 18, 18, 18, 18, 18));
-}
-
-TEST(Eeprom7, Failures) {
-    struct Case {
-        const char* name;
-        std::function<void(Rig&)> setup;
-        bool write;  // 70 bytes, else a read of 4
-        bool ok;
-        size_t requests;
-        uint64_t pausedMs;
-        const char* error;
-    };
-    // 18 ms after each exchange that does not end a write, after the pre-read that is ready, a
-    // failed read exchange and a piece; 10 after a busy pre-read and an empty piece.
-    const Case cases[] = {
-        {"write, 101 busy", [](Rig& r) { r.busyWrites = 101; }, true, true, 104, 104 * 18, ""},
-        {"write, 102 busy", [](Rig& r) { r.busyWrites = 102; }, true, false, 102, 101 * 18,
-         "EEPROM write fail too many count"},
-        {"write lost", [](Rig& r) { r.transfer.failExchange(2); }, true, false, 2, 18, "EEPROM write transfer fail"},
-        {"write refused",
-         [](Rig& r) {
-             r.transfer.answerSequence(op7::kEepromWrite, {replyWith(8, {}), replyWith(8, {{2, 1}})});
-         },
-         true, false, 2, 18, "EEPROM write transfer fail"},
-        {"pre-read busy twice", [](Rig& r) { r.busyPreReads = 2; }, false, true, 4, 10 + 10 + 18 + 18, ""},
-        {"pre-read busy thrice", [](Rig& r) { r.busyPreReads = 3; }, false, false, 3, 30, "EEPROM pre read fail"},
-        {"pre-read refused",
-         [](Rig& r) {
-             r.transfer.answer(op7::kEepromPreRead, replyWith(8, {{2, 1}}));
-         },
-         false, false, 3, 30, "EEPROM pre read fail"},
-        {"pre-read lost", [](Rig& r) { r.transfer.failOpcode(op7::kEepromPreRead); }, false, false, 1, 0,
-         "EEPROM pre read transfer fail"},
-        {"101 empty", [](Rig& r) { r.emptyReads = 101; }, false, true, 103, 18 + 1010 + 18, ""},
-        {"102 empty", [](Rig& r) { r.emptyReads = 102; }, false, false, 103, 18 + 1010, "EEPROM read fail too many"},
-        {"4 lost",
-         [](Rig& r) {
-             for (int n = 2; n <= 5; ++n) r.transfer.failExchange(n);
-         },
-         false, true, 6, 18 + 72 + 18, ""},
-        {"5 lost",
-         [](Rig& r) {
-             for (int n = 2; n <= 6; ++n) r.transfer.failExchange(n);
-         },
-         false, false, 6, 18 + 72, "EEPROM read transfer err too many"},
-        {"5 refused", [](Rig& r) { r.refusedReads = 5; }, false, false, 6, 18 + 72,
-         "EEPROM read transfer err too many"},
-        // A piece of 10 needs 6 + 10 = 16 reply bytes.
-        {"piece longer than its reply",
-         [](Rig& r) { r.transfer.answer(op7::kEepromRead, [](const Bytes&) {
-                          return replyWith(15, {{4, 10}});
-                      }); },
-         false, false, 2, 18, "EEPROM return data size too max"},
-        {"piece filling its reply",
-         [](Rig& r) { r.transfer.answer(op7::kEepromRead, [](const Bytes&) {
-                          return replyWith(16, {{4, 10}});
-                      }); },
-         false, true, 2, 36, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig r;
-        c.setup(r);
-        Bytes data = pattern(70);
-        EXPECT_EQ(
-            c.write ? r.executor->setEepromData(0, data.data(), 70) : r.executor->getEepromData(0, data.data(), 4),
-            c.ok);
-        EXPECT_EQ(r.transfer.requests().size(), c.requests);
-        EXPECT_EQ(r.sleeps.total(), c.pausedMs);
-        EXPECT_EQ(levelOf(r.log, c.error), c.ok ? -1 : Logger::kError);
-    }
-}
-
-TEST(Eeprom7, ReadsTakeNoMoreThanAskedFor) {
-    Rig r;
-    r.extra = 22;  // 10 asked for, a piece of 32 handed out
-    const Bytes data = pattern(32);
-    std::copy(data.begin(), data.end(), r.memory.begin());
-    Bytes out(18, 0xCC);
-    ASSERT_TRUE(r.executor->getEepromData(0, out.data(), 10));
-    EXPECT_EQ(slice(out, 0, 10), slice(data, 0, 10));
-    EXPECT_EQ(slice(out, 10, 8), Bytes(8, 0xCC));
-    EXPECT_EQ(r.transfer.requestsFor(op7::kEepromRead).size(), 1u);
 
     // Size 0 only pre-reads (count field 0xFFFF) and fails.
     r.transfer.exchanges.clear();
     EXPECT_FALSE(r.executor->getEepromData(10, out.data(), 0));
     EXPECT_EQ(r.transfer.requests(), std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 10, 0xFF, 0xFF})});
+}
+
+// Reads of 4 bytes: 18 ms after the pre-read, a failed exchange and a piece; 10 after an empty piece.
+TEST(Eeprom7, ReadFailures) {
+    struct Case {
+        const char* name;
+        std::function<void(Rig&)> setup;
+        bool ok;
+        size_t requests;
+        uint64_t pausedMs;
+        const char* error;
+    };
+    const auto pieceOf = [](size_t replyLen) {
+        return [replyLen](Rig& r) { r.transfer.answer(op7::kEepromRead, replyWith(replyLen, {{4, 10}})); };
+    };
+    const Case cases[] = {
+        {"101 empty", [](Rig& r) { r.emptyReads = 101; }, true, 103, 18 + 1010 + 18, ""},
+        {"102 empty", [](Rig& r) { r.emptyReads = 102; }, false, 103, 18 + 1010, "EEPROM read fail too many"},
+        {"4 lost",
+         [](Rig& r) {
+             for (int n = 2; n <= 5; ++n) r.transfer.failExchange(n);
+         },
+         true, 6, 18 + 72 + 18, ""},
+        {"5 refused", [](Rig& r) { r.refusedReads = 5; }, false, 6, 18 + 72, "EEPROM read transfer err too many"},
+        // A piece of 10 needs 6 + 10 = 16 reply bytes.
+        {"piece longer than its reply", pieceOf(15), false, 2, 18, "EEPROM return data size too max"},
+        {"piece filling its reply", pieceOf(16), true, 2, 36, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        c.setup(r);
+        Bytes data(4);
+        EXPECT_EQ(r.executor->getEepromData(0, data.data(), 4), c.ok);
+        EXPECT_EQ(r.transfer.requests().size(), c.requests);
+        EXPECT_EQ(r.sleeps.total(), c.pausedMs);
+        EXPECT_EQ(levelOf(r.log, c.error), c.ok ? -1 : Logger::kError);
+    }
 }
 
 // The limit is 8192 until the information block moves it; addresses never wrap past 0xFFFF.
@@ -198,30 +151,14 @@ TEST(Eeprom7, RangesAreRefusedWithoutTraffic) {
     EXPECT_TRUE(r.transfer.requests().empty());
 
     r.info(0x100, 0x0FFF);  // limit 0x1000
-    const uint8_t b[2] = {};
-    EXPECT_TRUE(r.executor->setEepromData(0x0FFF, b, 1));
-    EXPECT_FALSE(r.executor->setEepromData(0x0FFF, b, 2));
-
+    EXPECT_TRUE(r.executor->setEepromData(0x0FFF, buf.data(), 1));
+    EXPECT_FALSE(r.executor->setEepromData(0x0FFF, buf.data(), 2));
     r.info(0, 0x1FFFF);                                              // limit 0x20000, beyond the 16-bit addresses
     EXPECT_TRUE(r.executor->setEepromData(0xFFE0, buf.data(), 32));  // ends exactly at 0x10000
     r.transfer.exchanges.clear();
     EXPECT_FALSE(r.executor->setEepromData(0xFFE0, buf.data(), 33));  // a 33rd byte would go to 0x0000
     EXPECT_FALSE(r.executor->getEepromData(0xFFE0, buf.data(), 33));
     EXPECT_TRUE(r.transfer.requests().empty());
-}
-
-TEST(UserData7, RamInfoMovesTheArea) {
-    Rig r;
-    r.memory[3] = 0x80;  // area 0x80, 64 bytes of header after it
-    r.memory[7] = 0xFF;
-    uint32_t dataAddr = 0, size = 0;
-    ASSERT_TRUE(r.executor->getUserRamInfo(dataAddr, size));
-    EXPECT_EQ(dataAddr, 0xC0u);
-    EXPECT_EQ(size, 0xFFu);
-    EXPECT_EQ(r.transfer.requestsFor(op7::kEepromPreRead), std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 0, 0, 31})});
-    r.transfer.failOpcode(op7::kEepromPreRead);
-    EXPECT_FALSE(r.executor->getUserRamInfo(dataAddr, size));
-    EXPECT_EQ(dataAddr, 0xC0u);
 }
 
 TEST(UserData7, RoundTripWithSaturatedChecksum) {
@@ -236,11 +173,18 @@ TEST(UserData7, RoundTripWithSaturatedChecksum) {
          {Case{"abc", {0x35, 0x24, 0x41, 0xC2}, true}, Case{"123456789", {0x7F, 0xFF, 0xFF, 0xFF}, false}}) {
         SCOPED_TRACE(c.text);
         Rig r;
+        r.memory[3] = 0x80;  // area 0x80: header at + 32, data at + 64
+        r.memory[7] = 0xFF;
+        uint32_t dataAddr = 0, size = 0;
+        ASSERT_TRUE(r.executor->getUserRamInfo(dataAddr, size));
+        EXPECT_EQ(dataAddr, 0xC0u);
+        EXPECT_EQ(size, 0xFFu);
+        EXPECT_EQ(r.transfer.requestsFor(op7::kEepromPreRead), std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 0, 0, 31})});
         r.info(0x100, 0x1FFF);
         const Bytes data(c.text.begin(), c.text.end());
         const auto n = static_cast<uint32_t>(data.size());
         ASSERT_TRUE(r.executor->writeUserData(data.data(), n));
-        // Data first, at area + 64, then the header at area + 32.
+        // Data first, then the header.
         const auto writes = r.transfer.requestsFor(op7::kEepromWrite);
         ASSERT_EQ(writes.size(), 2u);
         EXPECT_EQ(be16At(writes[0], 4), 0x140u);
@@ -251,7 +195,6 @@ TEST(UserData7, RoundTripWithSaturatedChecksum) {
         EXPECT_EQ(slice(r.memory, 0x120, 32), header);
         EXPECT_EQ(slice(r.memory, 0x140, n), data);
 
-        uint32_t size = 0;
         ASSERT_TRUE(r.executor->getUserDataSize(size));
         EXPECT_EQ(size, n);
         Bytes out(n);
@@ -262,10 +205,13 @@ TEST(UserData7, RoundTripWithSaturatedChecksum) {
         EXPECT_EQ(r.executor->readUserData(out.data(), n), !c.flipSeen);
         EXPECT_EQ(levelOf(r.log, "EEPROM read data crc fail"), c.flipSeen ? Logger::kError : -1);
 
-        // A failed data write leaves the old header.
+        // A failed data write leaves the old header; a lost pre-read leaves the area.
         r.transfer.failOpcode(op7::kEepromWrite);
         EXPECT_FALSE(r.executor->writeUserData(out.data(), 2));
         EXPECT_EQ(slice(r.memory, 0x120, 32), header);
+        r.transfer.failOpcode(op7::kEepromPreRead);
+        EXPECT_FALSE(r.executor->getUserRamInfo(dataAddr, size));
+        EXPECT_EQ(dataAddr, 0xC0u);
     }
 }
 
@@ -302,35 +248,4 @@ TEST(UserData7, BlocksPastSixteenBitAddressesAreRefusedWithoutTraffic) {
     EXPECT_FALSE(r.executor->getUserDataSize(size));
     EXPECT_FALSE(r.executor->writeUserData(buf.data(), 1));
     EXPECT_TRUE(r.transfer.requests().empty());
-}
-
-namespace {
-
-// Raw transfers replaced the way another board protocol does it.
-class MemoryBoard : public Executor7 {
-public:
-    bool setEepromData(uint16_t addr, const uint8_t* data, uint16_t size) override {
-        std::copy_n(data, size, memory.begin() + addr);
-        return true;
-    }
-    bool getEepromData(uint16_t addr, uint8_t* data, uint16_t size) override {
-        std::copy_n(memory.begin() + addr, size, data);
-        return true;
-    }
-    Bytes memory = Bytes(0x10000, 0);
-};
-
-}  // namespace
-
-TEST(UserData7, GoesThroughTheBoardsOwnRawTransfers) {
-    MemoryBoard board;
-    const Bytes data{'a', 'b', 'c'};
-    ASSERT_TRUE(board.writeUserData(data.data(), 3));
-    EXPECT_EQ(slice(board.memory, 32, 8), (Bytes{0, 0, 0, 3, 0x35, 0x24, 0x41, 0xC2}));
-    EXPECT_EQ(slice(board.memory, 64, 3), data);
-    uint32_t size = 0;
-    ASSERT_TRUE(board.getUserDataSize(size));
-    Bytes out(3);
-    EXPECT_TRUE(board.readUserData(out.data(), 3));
-    EXPECT_EQ(out, data);
 }

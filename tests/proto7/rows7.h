@@ -4,16 +4,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
 #include "support/bytes.h"
 #include "support/harness.h"
 
+using E7 = Executor7;
+
+// A list packet: its length is also its size, the flag byte is 0, fields start at byte 4.
+inline Bytes lp(uint16_t opcode, uint8_t length, std::initializer_list<uint8_t> fields = {}) {
+    Bytes b = pkt(opcode, {length}, length);
+    std::copy(fields.begin(), fields.end(), b.begin() + 4);
+    return b;
+}
+
 // A call on a marking board and every list packet it must queue, in order.
 struct ListRow {
     const char* name;
-    std::function<void(Executor7&)> call;
+    std::function<void(E7&)> call;
     std::vector<Bytes> packets;
 };
 
@@ -29,7 +39,7 @@ inline void expectList(const std::vector<ListRow>& rows) {
 // result (else only the transport does). Each row runs on an accepting, a refusing and a lost link.
 struct RequestRow {
     const char* name;
-    std::function<bool(Executor7&)> call;
+    std::function<bool(E7&)> call;
     std::vector<Bytes> requests;
     bool judged;
 };

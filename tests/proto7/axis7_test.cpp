@@ -6,23 +6,21 @@
 TEST(Axis7, Packets) {
     expectList({
         // Slot 1 unused; ramp length (2 + 10) * 0.0625 * 0.5 * 1000 = 375.
-        {"pulse move",
-         [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(axis(0), 5, true)); },
-         {pkt(0x03A0, {28, 0, 0x01, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10, 62, 0, 0, 0, 0, 0, 0x01, 0x77},
-              28)}},
+        {"pulse move", [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(axis(0), 5, true)); },
+         pkt(0x03A0, {28, 0, 0x01, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10, 62, 0, 0, 0, 0, 0, 0x01, 0x77},
+             28)},
         // Count 3 * 4 units * 1000; direction from the home direction; ramp (4 - 1) / 12 s = 250 ms.
-        {"homing",
-         [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(homingAxis(1), 99, false)); },
-         {pkt(0x03A0, {28, 0, 0x0A, 0x02, 0,    0,    0,    0,    0,   0, 0x2E, 0xE0, 0,
-                       0,  0, 0,    0,    0x03, 0xE8, 0x0F, 0xA0, 250, 0, 0,    0x02, 0x71},
-              28)}},
+        {"homing", [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(homingAxis(1), 99, false)); },
+         pkt(0x03A0, {28, 0, 0x0A, 0x02, 0,    0,    0,    0,    0,   0, 0x2E, 0xE0, 0,
+                      0,  0, 0,    0,    0x03, 0xE8, 0x0F, 0xA0, 250, 0, 0,    0x02, 0x71},
+             28)},
         {"array form fills both slots",
          [](Executor7& e) {
              EXPECT_TRUE(e.sendAxisMovePulse(arrayOf({axis(1), axis(0)}), {7, 0}, {true, false}));
          },
-         {pkt(0x03A0, {28,   0,    0x02, 0,  0,    0,    0,    1,    0,  0,    0,    7,    0x07,
-                       0xD0, 0x27, 0x10, 62, 0x07, 0xD0, 0x27, 0x10, 62, 0x01, 0x77, 0x01, 0x77},
-              28)}},
+         pkt(0x03A0, {28,   0,    0x02, 0,  0,    0,    0,    1,    0,  0,    0,    7,    0x07,
+                      0xD0, 0x27, 0x10, 62, 0x07, 0xD0, 0x27, 0x10, 62, 0x01, 0x77, 0x01, 0x77},
+             28)},
         // Ramp length (100.7 + 2000.2) * 0.3 * 0.5 = 315.1 -> 315; (10 + 20) * 0.1 * 0.5 = 1.5 -> 1.
         {"direct pulse moves",
          [](Executor7& e) {

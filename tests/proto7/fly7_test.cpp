@@ -57,9 +57,8 @@ TEST(Fly7, Packets) {
              e.sendDelayTimeClear();
          },
          {pkt(0x0203, {6, 0, 1}, 6), pkt(0x022E, {6}, 6), pkt(0x022A, {6}, 6), pkt(0x022C, {6}, 6)}},
-        {"boundary, 24 bits",
-         [](Executor7& e) { e.sendBoundaryLength(0x01234567); },
-         {pkt(0x0206, {8, 0, 0x23, 0x45, 0x67}, 8)}},
+        {"boundary, 24 bits", [](Executor7& e) { e.sendBoundaryLength(0x01234567); },
+         pkt(0x0206, {8, 0, 0x23, 0x45, 0x67}, 8)},
         // Milliseconds to microseconds: 4294968000 - 2^32 = 704.
         {"time waits",
          [](Executor7& e) {
@@ -77,19 +76,15 @@ TEST(Fly7, Packets) {
          {pkt(0x022B, {12, 0, 0, 0, 0x05, 0x55}), kLens1000,
           pkt(0x022B, {12, 0, 0, 0, 0x05, 0xDC, 0xFF, 0xFF, 0xFF, 0x06})}},
         // 0.01 mm * 546 * 65536 = 357826.56; speed 1000 * 546 * 32768 * 1000 / 1.2e8 = 149094.4.
-        {"encoder 0",
-         [](Executor7& e) { e.sendEncoderParam(encoder(0)); },
-         {pkt(0x0222, {16, 0, 0x00, 0x05, 0x75, 0xC3, 1, 0, 0x03, 0x00, 0x02, 0x46, 0x66}, 16)}},
+        {"encoder 0", [](Executor7& e) { e.sendEncoderParam(encoder(0)); },
+         pkt(0x0222, {16, 0, 0x00, 0x05, 0x75, 0xC3, 1, 0, 0x03, 0x00, 0x02, 0x46, 0x66}, 16)},
         // 0.02 * 546 * 65536 = 715653.12; option 2 of encoder 1 only.
-        {"encoder 1",
-         [](Executor7& e) { e.sendEncoderParam(encoder(1)); },
-         {pkt(0x0222, {16, 0, 0x00, 0x0A, 0xEB, 0x85, 2, 0, 0x05, 0x00, 0x02, 0x46, 0x66}, 16)}},
-        {"encoder 5 is encoder 0",
-         [](Executor7& e) { e.sendEncoderParam(encoder(5)); },
-         {pkt(0x0222, {16, 0, 0x00, 0x05, 0x75, 0xC3, 1, 0, 0x03, 0x00, 0x02, 0x46, 0x66}, 16)}},
-        {"encoder -1 is encoder 0",
-         [](Executor7& e) { e.sendEncoderParam(encoder(-1)); },
-         {pkt(0x0222, {16, 0, 0x00, 0x05, 0x75, 0xC3, 1, 0, 0x03, 0x00, 0x02, 0x46, 0x66}, 16)}},
+        {"encoder 1", [](Executor7& e) { e.sendEncoderParam(encoder(1)); },
+         pkt(0x0222, {16, 0, 0x00, 0x0A, 0xEB, 0x85, 2, 0, 0x05, 0x00, 0x02, 0x46, 0x66}, 16)},
+        {"encoder 5 is encoder 0", [](Executor7& e) { e.sendEncoderParam(encoder(5)); },
+         pkt(0x0222, {16, 0, 0x00, 0x05, 0x75, 0xC3, 1, 0, 0x03, 0x00, 0x02, 0x46, 0x66}, 16)},
+        {"encoder -1 is encoder 0", [](Executor7& e) { e.sendEncoderParam(encoder(-1)); },
+         pkt(0x0222, {16, 0, 0x00, 0x05, 0x75, 0xC3, 1, 0, 0x03, 0x00, 0x02, 0x46, 0x66}, 16)},
         // 0.01 * 1000 * 65536 = 655360; 1000 * 1000 * 32768 * 1000 / 1.2e8 = 273066.67.
         {"encoder at scale 1000",
          [](Executor7& e) {
@@ -97,25 +92,20 @@ TEST(Fly7, Packets) {
              e.sendEncoderParam(encoder(0));
          },
          {kLens1000, pkt(0x0222, {16, 0, 0x00, 0x0A, 0x00, 0x00, 1, 0, 0x03, 0x00, 0x04, 0x2A, 0xAB}, 16)}},
-        {"trigger A time",
-         [](Executor7& e) { e.sendTriggerParam(trigger(2, 9.0f, 0.25f, 0, 5.0f, 5.0f)); },
-         {pkt(0x0223, {16, 0, 0x03, 0, 0, 0xFA, 0, 0, 0, 0, 0, 0, 0x15, 0x54}, 16)}},
+        {"trigger A time", [](Executor7& e) { e.sendTriggerParam(trigger(2, 9.0f, 0.25f, 0, 5.0f, 5.0f)); },
+         pkt(0x0223, {16, 0, 0x03, 0, 0, 0xFA, 0, 0, 0, 0, 0, 0, 0x15, 0x54}, 16)},
         // 0.5 * 546 = 273.
-        {"trigger A off, B distance",
-         [](Executor7& e) { e.sendTriggerParam(trigger(0, 3.0f, 1.0f, 1, 0.5f, 9, 1)); },
-         {pkt(0x0223, {16, 0, 0x14, 0, 0, 0, 0, 0, 0x01, 0x11, 0, 0, 0x15, 0x54}, 16)}},
+        {"trigger A off, B distance", [](Executor7& e) { e.sendTriggerParam(trigger(0, 3.0f, 1.0f, 1, 0.5f, 9, 1)); },
+         pkt(0x0223, {16, 0, 0x14, 0, 0, 0, 0, 0, 0x01, 0x11, 0, 0, 0x15, 0x54}, 16)},
         // 0.0025f * 1000 in single precision is 2.5 and rounds to 3 (in double it is 2.49999994).
-        {"trigger B time",
-         [](Executor7& e) { e.sendTriggerParam(trigger(0, 0, 0, 2, 9.0f, 0.0025f)); },
-         {pkt(0x0223, {16, 0, 0x0C, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0x15, 0x54}, 16)}},
+        {"trigger B time", [](Executor7& e) { e.sendTriggerParam(trigger(0, 0, 0, 2, 9.0f, 0.0025f)); },
+         pkt(0x0223, {16, 0, 0x0C, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0x15, 0x54}, 16)},
         // -1 * 546 = 0xFFFFFDDE: A keeps its low 24 bits.
-        {"trigger A other mode",
-         [](Executor7& e) { e.sendTriggerParam(trigger(7, -1.0f, 1.0f, 0, 0, 0)); },
-         {pkt(0x0223, {16, 0, 0x01, 0xFF, 0xFD, 0xDE, 0, 0, 0, 0, 0, 0, 0x15, 0x54}, 16)}},
+        {"trigger A other mode", [](Executor7& e) { e.sendTriggerParam(trigger(7, -1.0f, 1.0f, 0, 0, 0)); },
+         pkt(0x0223, {16, 0, 0x01, 0xFF, 0xFD, 0xDE, 0, 0, 0, 0, 0, 0, 0x15, 0x54}, 16)},
         // 2.5 * 546 = 1365.
-        {"trigger B negative mode",
-         [](Executor7& e) { e.sendTriggerParam(trigger(0, 0, 0, -1, 2.5f, 1.0f)); },
-         {pkt(0x0223, {16, 0, 0x04, 0, 0, 0, 0, 0, 0x05, 0x55, 0, 0, 0x15, 0x54}, 16)}},
+        {"trigger B negative mode", [](Executor7& e) { e.sendTriggerParam(trigger(0, 0, 0, -1, 2.5f, 1.0f)); },
+         pkt(0x0223, {16, 0, 0x04, 0, 0, 0, 0, 0, 0x05, 0x55, 0, 0, 0x15, 0x54}, 16)},
         {"trigger at scale 1000",
          [](Executor7& e) {
              scale1000(e);
@@ -140,10 +130,8 @@ TEST(Fly7, Packets) {
 
 TEST(Fly7, WatchDogIsJudgedByTheTransportOnly) {
     expectRequests({
-        {"on", [](Executor7& e) { return e.setWatchDog(true, 300); }, {pkt(0xAA24, {0, 0, 1, 0, 0x01, 0x2C})}, false},
-        {"off",
-         [](Executor7& e) { return e.setWatchDog(false, 0xABCD); },
-         {pkt(0xAA24, {0, 0, 0, 0, 0xAB, 0xCD})},
+        {"on", [](Executor7& e) { return e.setWatchDog(true, 300); }, pkt(0xAA24, {0, 0, 1, 0, 0x01, 0x2C}), false},
+        {"off", [](Executor7& e) { return e.setWatchDog(false, 0xABCD); }, pkt(0xAA24, {0, 0, 0, 0, 0xAB, 0xCD}),
          false},
     });
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "support/bytes.h"
@@ -20,18 +21,25 @@ inline Bytes lp(uint16_t opcode, uint8_t length, std::initializer_list<uint8_t> 
     return b;
 }
 
+// One packet, or several in braces.
+struct Packets : std::vector<Bytes> {
+    Packets() = default;
+    Packets(Bytes one) : std::vector<Bytes>{std::move(one)} {}  // NOLINT: a row's single packet
+    Packets(std::initializer_list<Bytes> many) : std::vector<Bytes>(many) {}
+};
+
 // A call on a marking board and every list packet it must queue, in order.
 struct ListRow {
     const char* name;
     std::function<void(E7&)> call;
-    std::vector<Bytes> packets;
+    Packets packets;
 };
 
 inline void expectList(const std::vector<ListRow>& rows) {
     for (const ListRow& r : rows) {
         Running7 h;
         r.call(h.e7());
-        EXPECT_EQ(h.flushPackets(), r.packets) << r.name;
+        EXPECT_EQ(h.flushPackets(), static_cast<const std::vector<Bytes>&>(r.packets)) << r.name;
     }
 }
 
@@ -40,7 +48,7 @@ inline void expectList(const std::vector<ListRow>& rows) {
 struct RequestRow {
     const char* name;
     std::function<bool(E7&)> call;
-    std::vector<Bytes> requests;
+    Packets requests;
     bool judged;
 };
 
@@ -48,7 +56,7 @@ inline void expectRequests(const std::vector<RequestRow>& rows) {
     for (const RequestRow& r : rows) {
         Harness h;
         EXPECT_TRUE(r.call(h.e7())) << r.name;
-        EXPECT_EQ(h.transfer.requests(), r.requests) << r.name;
+        EXPECT_EQ(h.transfer.requests(), static_cast<const std::vector<Bytes>&>(r.requests)) << r.name;
         Harness refused;
         refused.transfer.defaultReply = Bytes{0, 0, 1};
         EXPECT_EQ(r.call(refused.e7()), !r.judged) << r.name << " refused";

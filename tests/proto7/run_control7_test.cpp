@@ -4,18 +4,18 @@
 
 TEST(RunControl7, Requests) {
     expectRequests({
-        {"reset", [](E7& e) { return e.setReset(); }, {pkt(0xAA10, {0, 1})}, true},
-        {"ready", [](E7& e) { return e.setReady(); }, {pkt(0xAA10, {0, 2})}, true},
-        {"run", [](E7& e) { return e.setRun(); }, {pkt(0xAA10, {0, 3})}, true},
-        {"pause", [](E7& e) { return e.setPauseMark(); }, {pkt(0xAA2C, {5})}, true},
-        {"resume", [](E7& e) { return e.setResumeMark(); }, {pkt(0xAA2C)}, true},
-        {"offline", [](E7& e) { return e.setDevOffline(); }, {pkt(0xAAA6, {1})}, true},
-        {"online", [](E7& e) { return e.setDevOnline(); }, {pkt(0xAAA6)}, true},
-        {"clear cache", [](E7& e) { return e.setClearCache(); }, {pkt(0xAA18)}, false},
-        {"soft trigger", [](E7& e) { return e.setSoftTiggerMark(); }, {pkt(0xAA30)}, true},
-        {"led", [](E7& e) { return e.setLedStatus(3); }, {pkt(0xAAC5, {0, 0, 3})}, true},
-        {"boot mode", [](E7& e) { return e.setBootMode(); }, {pkt(0xFFF2)}, true},
-        {"application mode", [](E7& e) { return e.setAppMode(); }, {pkt(0xFFF3)}, true},
+        {"reset", [](E7& e) { return e.setReset(); }, pkt(0xAA10, {0, 1}), true},
+        {"ready", [](E7& e) { return e.setReady(); }, pkt(0xAA10, {0, 2}), true},
+        {"run", [](E7& e) { return e.setRun(); }, pkt(0xAA10, {0, 3}), true},
+        {"pause", [](E7& e) { return e.setPauseMark(); }, pkt(0xAA2C, {5}), true},
+        {"resume", [](E7& e) { return e.setResumeMark(); }, pkt(0xAA2C), true},
+        {"offline", [](E7& e) { return e.setDevOffline(); }, pkt(0xAAA6, {1}), true},
+        {"online", [](E7& e) { return e.setDevOnline(); }, pkt(0xAAA6), true},
+        {"clear cache", [](E7& e) { return e.setClearCache(); }, pkt(0xAA18), false},
+        {"soft trigger", [](E7& e) { return e.setSoftTiggerMark(); }, pkt(0xAA30), true},
+        {"led", [](E7& e) { return e.setLedStatus(3); }, pkt(0xAAC5, {0, 0, 3}), true},
+        {"boot mode", [](E7& e) { return e.setBootMode(); }, pkt(0xFFF2), true},
+        {"application mode", [](E7& e) { return e.setAppMode(); }, pkt(0xFFF3), true},
     });
 }
 

@@ -40,26 +40,20 @@ Bytes distance(uint32_t units) {
 
 TEST(Vector7, Packets) {
     expectList({
-        {"jump to the centre",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(32768, 32768), 10000, 500), 10500u); },
-         {pkt(0x0241, {18, 0, 0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00}, 18)}},
+        {"jump to the centre", [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(32768, 32768), 10000, 500), 10500u); },
+         pkt(0x0241, {18, 0, 0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00}, 18)},
         // Absolute vectors take at least one step, relative ones none only for a zero offset.
-        {"abs jump, 0 steps",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(5, 5), 0, 5), 6u); },
-         {pkt(0x0241, {18, 0, 0, 1, 0, 5, 0, 0, 5, 0, 0, 5}, 18)}},
-        {"abs mark, 0 steps",
-         [](Executor7& e) { EXPECT_EQ(e.sendLineToAbs(P(0, 0), 0, 0), 1u); },
-         {pkt(0x0245, {18, 0, 0, 1}, 18)}},
-        {"rel jump of zero length",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, 0), 0, 1), 1u); },
-         {pkt(0x0242, {18, 0, 0, 0, 0, 1}, 18)}},
-        {"rel jump",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, -3), 0, 1), 2u); },
-         {pkt(0x0242, {18, 0, 0, 1, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFD}, 18)}},
+        {"abs jump, 0 steps", [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(5, 5), 0, 5), 6u); },
+         pkt(0x0241, {18, 0, 0, 1, 0, 5, 0, 0, 5, 0, 0, 5}, 18)},
+        {"abs mark, 0 steps", [](Executor7& e) { EXPECT_EQ(e.sendLineToAbs(P(0, 0), 0, 0), 1u); },
+         pkt(0x0245, {18, 0, 0, 1}, 18)},
+        {"rel jump of zero length", [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, 0), 0, 1), 1u); },
+         pkt(0x0242, {18, 0, 0, 0, 0, 1}, 18)},
+        {"rel jump", [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, -3), 0, 1), 2u); },
+         pkt(0x0242, {18, 0, 0, 1, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFD}, 18)},
         // Coordinates travel as their low 24 bits.
-        {"rel mark",
-         [](Executor7& e) { EXPECT_EQ(e.sendLineToRel(P(-1, 0x12345678), 40, 2), 42u); },
-         {pkt(0x0246, {18, 0, 0, 40, 0, 2, 0xFF, 0xFF, 0xFF, 0x34, 0x56, 0x78}, 18)}},
+        {"rel mark", [](Executor7& e) { EXPECT_EQ(e.sendLineToRel(P(-1, 0x12345678), 40, 2), 42u); },
+         pkt(0x0246, {18, 0, 0, 40, 0, 2, 0xFF, 0xFF, 0xFF, 0x34, 0x56, 0x78}, 18)},
         // Half ticks; doubling wraps in 32 bits; 0 is dropped.
         {"delays",
          [](Executor7& e) {
@@ -75,7 +69,7 @@ TEST(Vector7, Packets) {
              pen.lightDelayB = 0x0304;
              e.sendLightOnDelay(pen);
          },
-         {pkt(0x0208, {8, 0, 3, 4, 1, 2}, 8)}},
+         pkt(0x0208, {8, 0, 3, 4, 1, 2}, 8)},
         {"red light",
          [](Executor7& e) {
              e.sendRedSignal(true);
@@ -129,8 +123,8 @@ TEST(Vector7, Packets) {
 
 TEST(Vector7, RedLightNowIsJudgedByTheBoard) {
     expectRequests({
-        {"on", [](Executor7& e) { return e.setRedSignal(true); }, {pkt(0xAA2E, {1})}, true},
-        {"off", [](Executor7& e) { return e.setRedSignal(false); }, {pkt(0xAA2E)}, true},
+        {"on", [](Executor7& e) { return e.setRedSignal(true); }, pkt(0xAA2E, {1}), true},
+        {"off", [](Executor7& e) { return e.setRedSignal(false); }, pkt(0xAA2E), true},
     });
 }
 

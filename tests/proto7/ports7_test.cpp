@@ -23,6 +23,11 @@ void scale1000(E7& e) {
     e.sendLenPara(lens, false, 2);
 }
 
+void gpoAt1000(E7& e) {
+    scale1000(e);
+    e.sendGpoPar(gpo(true, 0, false, 0, 0, 10));
+}
+
 }  // namespace
 
 // Mask and value words least significant byte first; ports count modulo 32. A distance delay is
@@ -48,7 +53,7 @@ TEST(Ports7, ListPackets) {
         {"gpo mode 2", [](E7& e) { e.sendGpoPar(gpo(true, 0, false, 1, 2, 3)); },
          lp(0x0229, 16, {1, 0, 0, 0, 0, 0, 0x06, 0x66, 0, 0, 0x03, 0xE8})},
         {"gpo follows the lens",
-         [](E7& e) { scale1000(e), e.sendGpoPar(gpo(true, 0, false, 0, 0, 10)); },
+         gpoAt1000,
          {lp(0x0221, 12, {0xC3, 0x50, 0xC3, 0x50}), lp(0x0229, 16, {1, 0, 0, 0, 0, 0, 0x27, 0x10})}},
         // The shared implementation turns output parameters into a port operation, dropping the delay.
         {"shared gpo level", [](E7& e) { e.Executor::sendGpoPar(gpo(true, 2, true, 0, 0, 10)); },

@@ -15,7 +15,7 @@
 using E7 = Executor7;
 
 // A list packet: its length is also its size, the flag byte is 0, fields start at byte 4.
-inline Bytes lp(uint16_t opcode, uint8_t length, std::initializer_list<uint8_t> fields = {}) {
+inline Bytes lp(uint16_t opcode, uint8_t length, const Bytes& fields = {}) {
     Bytes b = pkt(opcode, {length}, length);
     std::copy(fields.begin(), fields.end(), b.begin() + 4);
     return b;

@@ -1,6 +1,5 @@
 #include "executor/cmd/kest_cmd.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,10 +7,7 @@
 
 #include "cmd/packet_pool.h"
 #include "cmd/packet_writer.h"
-#include "cmd/wire.h"
 #include "support/bytes.h"
-
-using ::testing::ElementsAre;
 
 namespace {
 
@@ -105,15 +101,4 @@ TEST(PacketPool, DestroyedPacketsAreReusedAndTheCacheIsBounded) {
     for (size_t i = 0; i < packet_pool::kMaxCached + 10; ++i) many.push_back(makeListPacket(0x0100, 8));
     many.clear();
     EXPECT_EQ(packet_pool::cachedBlocks(), packet_pool::kMaxCached);
-}
-
-TEST(Wire, ReadersInvertWriters) {
-    uint8_t b[4];
-    wire::put24be(b, 0x123456);
-    EXPECT_EQ(wire::get24be(b), 0x123456u);
-    wire::put32le(b, 0x11223344);
-    EXPECT_THAT(b, ElementsAre(0x44, 0x33, 0x22, 0x11));
-    EXPECT_EQ(wire::get32be(b), 0x44332211u);
-    wire::put16le(b, 0xABCD);
-    EXPECT_EQ(wire::get16be(b), 0xCDAB);
 }

@@ -106,13 +106,3 @@ TEST(Vector7, RedLightNowIsJudgedByTheBoard) {
         {"off", [](E7& e) { return e.setRedSignal(false); }, pkt(0xAA2E), true},
     });
 }
-
-TEST(Vector7, EncodersQueueEvenWhileStopped) {
-    Harness h;
-    h.healthyBoard7();
-    ASSERT_EQ(h.connect(), SDK_OK);
-    h.e7().sendLineToAbs(P(1, 2), 3, 4);
-    EXPECT_TRUE(h.transfer.frames().empty());
-    h.executor->setRun();
-    EXPECT_EQ(h.flushPackets().size(), 1u);
-}

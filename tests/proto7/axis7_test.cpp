@@ -69,29 +69,6 @@ TEST(Axis7, CountsAndDirections) {
     }
 }
 
-TEST(Axis7, SpeedProfileLimits) {
-    struct Case {
-        const char* name;
-        float start, run, max;
-        Bytes fields;  // from byte 14: start and run pulses per second, ramp
-    };
-    const Case cases[] = {
-        {"run below start is raised", 10, 2, 100, {0x27, 0x10, 0x27, 0x10, 0}},
-        {"run above max is lowered below start", 50, 200, 20, {0xC3, 0x50, 0x4E, 0x20}},
-        {"ramp of 0.3 s caps at 255", 0, 38.4f, 100, {0, 0, 0x96, 0x00, 255}},
-        {"pulses per second cap at 65535", 1, 100, 100, {0x03, 0xE8, 0xFF, 0xFF, 255}},
-    };
-    for (const Case& c : cases) {
-        Running7 h;
-        ExtAxisPar a = axis(0);
-        a.startSpeed = c.start;
-        a.runSpeed = c.run;
-        a.maxSpeed = c.max;
-        h.e7().sendAxisMovePulse(a, 1, false);
-        EXPECT_EQ(slice(h.flushPackets().at(0), 14, c.fields.size()), c.fields) << c.name;
-    }
-}
-
 TEST(Axis7, TwoStageHomingBacksOffInvertsTheLevelAndApproachesSlowly) {
     struct Stage {
         uint32_t count;  // 3 * home speed * 1000

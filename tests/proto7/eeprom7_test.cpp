@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "cmd/wire.h"
 #include "proto7/rows7.h"
+#include "support/sim_job.h"
 
-// Busy, refused, lost and corrupt exchanges and the plain refusals are run through the simulated
-// board and the input limit suites; here the byte layout, the bounds and the checksum.
+// Parameter memory through the simulated board, whose information block puts the user data area
+// at 0x400 (header at + 32, data at + 64) and its last address at 8191. Busy, refused, lost and
+// corrupt exchanges run there too, in the simulated board suites; plain refusals in the input
+// limit suite.
 
 namespace {
 
@@ -17,152 +19,111 @@ Bytes pattern(size_t n) {
     return b;
 }
 
-size_t be16At(const Bytes& b, size_t i) { return static_cast<size_t>(b[i] << 8 | b[i + 1]); }
-
-bool take(int& count) { return count > 0 && count-- > 0; }
-
-int levelOf(const LogRecorder& log, const std::string& line) {
-    for (const auto& e : log.entries)
-        if (e.line == line) return e.level;
-    return -1;
-}
-
-// A running executor with 64 KiB of parameter memory behind the three commands. busyWrites makes
-// the next writes busy; extra hands out bytes beyond the announced count.
-struct Rig : Running7 {
-    Rig() {
-        transfer.answer(op7::kEepromWrite, [this](const Bytes& r) {
-            if (take(busyWrites)) return replyWith(8, {{4, 1}});
-            for (size_t i = 0; i <= r[6]; ++i) memory[(be16At(r, 4) + i) & 0xFFFF] = r[8 + i];
-            return replyWith(8, {});
-        });
-        transfer.answer(op7::kEepromPreRead, [this](const Bytes& r) {
-            at = be16At(r, 4);
-            left = be16At(r, 6) + 1;
-            return replyWith(8, {});
-        });
-        transfer.answer(op7::kEepromRead, [this](const Bytes&) {
-            const size_t n = std::min<size_t>(32, left + extra);
-            Bytes reply = replyWith(6, {{4, static_cast<uint8_t>(n)}});
-            for (size_t i = 0; i < n; ++i, ++at) reply.push_back(memory[at & 0xFFFF]);
-            left -= std::min(n, left);
-            return reply;
-        });
+struct Memory : sim_job::SimRig {
+    Memory() : SimRig(BOARD_PROTOCOL_7) {
+        EXPECT_EQ(init(), SDK_OK);
+        uint32_t size = 0;
+        EXPECT_TRUE(executor->getUserRamInfo(dataAddr, size));
     }
-    // The information block: where user data go and the highest address; returns the data address.
-    uint32_t info(uint32_t area, uint32_t highest) {
-        wire::put32be(memory.data(), area);
-        wire::put32be(memory.data() + 4, highest);
+    Bytes at(uint32_t addr, uint32_t n) const {
+        const std::string s = board.eepromBytes(addr, n);
+        return Bytes(s.begin(), s.end());
+    }
+    uint32_t dataAddr = 0;
+};
+
+// A board on a fake transport whose every read piece is the 32-byte information block giving this
+// area and highest address.
+struct Info : Harness {
+    Info(uint32_t area, uint32_t highest) {
+        Bytes piece = replyWith(38, {{4, 32}});
+        wire::put32be(&piece[6], area);
+        wire::put32be(&piece[10], highest);
+        transfer.answer(op7::kEepromRead, piece);
         uint32_t dataAddr = 0, size = 0;
         EXPECT_TRUE(executor->getUserRamInfo(dataAddr, size));
-        EXPECT_EQ(size, highest);
+        EXPECT_EQ(dataAddr, area + 64);
         transfer.exchanges.clear();
-        return dataAddr;
     }
-
-    Bytes memory = Bytes(0x10000, 0);
-    int busyWrites = 0;
-    size_t extra = 0, at = 0, left = 0;
 };
 
 }  // namespace
 
-TEST(Eeprom7, WriteInPiecesOf32AndReadAfterAPreRead) {
-    Rig r;
-    r.busyWrites = 1;
+TEST(Eeprom7, RawTransfersGoInPiecesUpToTheLimit) {
+    Memory m;
+    const Bytes data = pattern(192);
+    ASSERT_TRUE(m.executor->setEepromData(8000, data.data(), 192));  // ends on the limit
+    EXPECT_EQ(m.at(8000, 192), data);
+    Bytes out(200, 0xCC);
+    ASSERT_TRUE(m.executor->getEepromData(8000, out.data(), 192));
+    EXPECT_EQ(slice(out, 0, 192), data);
+    EXPECT_EQ(slice(out, 192, 8), Bytes(8, 0xCC));
+}
+
+// Pieces of 32 bytes: a piece longer than the rest of the read fills no more than asked for.
+TEST(Eeprom7, ReadsTakeNoMoreThanAskedForNorWrapPastTheAddressSpace) {
+    Info board(0, 0x1FFFF);  // a limit beyond the 16-bit addresses
+    Bytes out(40, 0xCC);
+    ASSERT_TRUE(board.executor->getEepromData(0, out.data(), 10));
+    EXPECT_EQ(slice(out, 10, 30), Bytes(30, 0xCC));
+    // Address 0, count 10 - 1; one piece.
+    EXPECT_EQ(board.transfer.requests(), (std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 0, 0, 9}), pkt(0xAAD2)}));
+    board.transfer.exchanges.clear();
+    EXPECT_TRUE(board.executor->getEepromData(0xFFE0, out.data(), 32));   // ends exactly at 0x10000
+    EXPECT_FALSE(board.executor->getEepromData(0xFFE0, out.data(), 33));  // a 33rd byte would come from 0x0000
+    EXPECT_FALSE(board.executor->setEepromData(0xFFE0, out.data(), 33));
+    EXPECT_EQ(board.transfer.requests().size(), 2u);
+}
+
+// 40-byte requests: address, index of the last byte, data from byte 8; the last piece is blank
+// after its data, not left from the piece before.
+TEST(Eeprom7, WritePieces) {
+    Info board(0, 0xFFFF);
     const Bytes data = pattern(70);
-    ASSERT_TRUE(r.executor->setEepromData(100, data.data(), 70));
-    // 40-byte requests: address, index of the last byte, data from byte 8; a busy piece is repeated.
-    const auto req = r.transfer.requestsFor(op7::kEepromWrite);
-    ASSERT_EQ(req.size(), 4u);
-    EXPECT_EQ(req[0], req[1]);
-    EXPECT_EQ(slice(req[2], 0, 8), (Bytes{0xAA, 0xD3, 0, 0, 0, 132, 31, 0}));
-    // data[64..69], blank after the data, not left from the piece before
-    EXPECT_EQ(req[3], pkt(0xAAD3, {0, 0, 0, 164, 5, 0, 0xC1, 0xC8, 0xCF, 0xD6, 0xDD, 0xE4}, 40));
-    EXPECT_EQ(slice(r.memory, 100, 70), data);
-
-    r.transfer.exchanges.clear();
-    r.extra = 22;  // the last piece hands out 28 bytes more than asked for
-    Bytes out(72, 0xCC);
-    ASSERT_TRUE(r.executor->getEepromData(100, out.data(), 70));
-    EXPECT_EQ(slice(out, 0, 70), data);
-    EXPECT_EQ(slice(out, 70, 2), Bytes(2, 0xCC));
-    // Address 100 = 0x64, count 70 - 1 = 0x45; then three pieces: 32 + 32 + 6.
-    EXPECT_EQ(r.transfer.requests(),
-              (std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0x00, 0x64, 0x00, 0x45}), pkt(0xAAD2), pkt(0xAAD2), pkt(0xAAD2)}));
-
-    // Size 0 only pre-reads (count field 0xFFFF) and fails.
-    r.transfer.exchanges.clear();
-    EXPECT_FALSE(r.executor->getEepromData(10, out.data(), 0));
-    EXPECT_EQ(r.transfer.requests(), std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 10, 0xFF, 0xFF})});
+    ASSERT_TRUE(board.executor->setEepromData(100, data.data(), 70));
+    const auto req = board.transfer.requestsFor(op7::kEepromWrite);
+    ASSERT_EQ(req.size(), 3u);
+    EXPECT_EQ(slice(req[1], 0, 10), (Bytes{0xAA, 0xD3, 0, 0, 0, 132, 31, 0, data[32], data[33]}));
+    EXPECT_EQ(req[2], pkt(0xAAD3, {0, 0, 0, 164, 5, 0, 0xC1, 0xC8, 0xCF, 0xD6, 0xDD, 0xE4}, 40));
 }
 
-// The limit is 8192 until the information block moves it; addresses never wrap past 0xFFFF.
-TEST(Eeprom7, RangesEndOnTheLimitWithoutWrapping) {
-    Rig r;
-    Bytes buf(256);
-    EXPECT_TRUE(r.executor->setEepromData(8000, buf.data(), 192));
-    EXPECT_TRUE(r.executor->getEepromData(8000, buf.data(), 192));
-    r.info(0, 0x1FFFF);                                              // limit 0x20000, beyond the 16-bit addresses
-    EXPECT_TRUE(r.executor->setEepromData(0xFFE0, buf.data(), 32));  // ends exactly at 0x10000
-    r.transfer.exchanges.clear();
-    EXPECT_FALSE(r.executor->setEepromData(0xFFE0, buf.data(), 33));  // a 33rd byte would go to 0x0000
-    EXPECT_FALSE(r.executor->getEepromData(0xFFE0, buf.data(), 33));
-    EXPECT_TRUE(r.transfer.requests().empty());
-}
-
+// CRC-32 "abc" = 352441C2. "123456789" = CBF43926 is stored saturated as 7FFFFFFF, and so is
+// "023456789" = DC8F2D65: saturation hides that change.
 TEST(UserData7, RoundTripWithSaturatedChecksum) {
-    struct Case {
-        std::string text;
-        Bytes crc;
-        bool flipSeen;  // after the first byte is changed
-    };
-    // CRC-32 "abc" = 352441C2, "`bc" = 34E62BF5. "123456789" = CBF43926 is stored saturated as
-    // 7FFFFFFF, and so is "023456789" = DC8F2D65: saturation hides that change.
-    for (const Case& c :
-         {Case{"abc", {0x35, 0x24, 0x41, 0xC2}, true}, Case{"123456789", {0x7F, 0xFF, 0xFF, 0xFF}, false}}) {
-        SCOPED_TRACE(c.text);
-        Rig r;
-        EXPECT_EQ(r.info(0x100, 0x1FFF), 0x140u);  // header at + 32, data at + 64
-        const Bytes data(c.text.begin(), c.text.end());
+    for (const auto& [text, crc] :
+         {std::pair<std::string, Bytes>{"abc", {0x35, 0x24, 0x41, 0xC2}}, {"123456789", {0x7F, 0xFF, 0xFF, 0xFF}}}) {
+        SCOPED_TRACE(text);
+        Memory m;
+        const Bytes data(text.begin(), text.end());
         const auto n = static_cast<uint32_t>(data.size());
-        ASSERT_TRUE(r.executor->writeUserData(data.data(), n));
-        Bytes header(32, 0);
-        header[3] = static_cast<uint8_t>(n);
-        std::copy(c.crc.begin(), c.crc.end(), header.begin() + 4);
-        EXPECT_EQ(slice(r.memory, 0x120, 32), header);
-        EXPECT_EQ(slice(r.memory, 0x140, n), data);
-
+        ASSERT_TRUE(m.executor->writeUserData(data.data(), n));
+        EXPECT_EQ(m.dataAddr, 0x440u);
+        EXPECT_EQ(m.at(0x420, 8), (Bytes{0, 0, 0, uint8_t(n), crc[0], crc[1], crc[2], crc[3]}));
+        EXPECT_EQ(m.at(0x440, n), data);
         uint32_t size = 0;
-        ASSERT_TRUE(r.executor->getUserDataSize(size));
+        ASSERT_TRUE(m.executor->getUserDataSize(size));
         EXPECT_EQ(size, n);
         Bytes out(n);
-        EXPECT_TRUE(r.executor->readUserData(out.data(), n));
+        EXPECT_TRUE(m.executor->readUserData(out.data(), n));
         EXPECT_EQ(out, data);
-        EXPECT_EQ(levelOf(r.log, "EEPROM read data crc OK"), Logger::kError);
-        r.memory[0x140] ^= 1;
-        EXPECT_EQ(r.executor->readUserData(out.data(), n), !c.flipSeen);
-        EXPECT_EQ(levelOf(r.log, "EEPROM read data crc fail"), c.flipSeen ? Logger::kError : -1);
-
-        // Data go first: a failed data write leaves the old header.
-        r.transfer.failOpcode(op7::kEepromWrite);
-        EXPECT_FALSE(r.executor->writeUserData(out.data(), 2));
-        EXPECT_EQ(slice(r.memory, 0x120, 32), header);
+        EXPECT_TRUE(m.log.contains("EEPROM read data crc OK"));
+        const uint8_t changed = data[0] ^ 1;
+        ASSERT_TRUE(m.executor->setEepromData(0x440, &changed, 1));
+        EXPECT_EQ(m.executor->readUserData(out.data(), n), n == 9);
+        EXPECT_EQ(m.log.contains("EEPROM read data crc fail"), n != 9);
+        // Data go first: a data write that fails leaves the old header.
+        m.board.faults().failExchange = m.board.exchanges() + 1;
+        EXPECT_FALSE(m.executor->writeUserData(out.data(), 2));
+        EXPECT_EQ(m.at(0x420, 4), (Bytes{0, 0, 0, uint8_t(n)}));
     }
 }
 
 TEST(UserData7, MoreThan4096BytesAreReadInTwoParts) {
-    Rig r;
-    const Bytes data = pattern(5000);
-    ASSERT_TRUE(r.executor->writeUserData(data.data(), 5000));
-    uint32_t size = 0;
-    ASSERT_TRUE(r.executor->getUserDataSize(size));
-    r.transfer.exchanges.clear();
+    Info board(0, 0xFFFF);
     Bytes out(5000);
-    EXPECT_TRUE(r.executor->readUserData(out.data(), 5000));
-    EXPECT_EQ(out, data);
+    EXPECT_FALSE(board.executor->readUserData(out.data(), 5000));  // every piece is the information block
     // 4096 bytes at 0 + 64, then 904 at 0 + 4160 (count fields 4095 and 903).
-    const auto pre = r.transfer.requestsFor(op7::kEepromPreRead);
+    const auto pre = board.transfer.requestsFor(op7::kEepromPreRead);
     ASSERT_EQ(pre.size(), 2u);
     EXPECT_EQ(slice(pre[0], 4, 4), (Bytes{0x00, 0x40, 0x0F, 0xFF}));
     EXPECT_EQ(slice(pre[1], 4, 4), (Bytes{0x10, 0x40, 0x03, 0x87}));
@@ -171,13 +132,13 @@ TEST(UserData7, MoreThan4096BytesAreReadInTwoParts) {
 // 65535 fits 16 bits, but 64 + 65535 runs past 0xFFFF even from area 0; a header at 0xFFF0 + 32
 // would wrap onto the information block.
 TEST(UserData7, BlocksPastSixteenBitAddressesAreRefusedWithoutTraffic) {
-    Rig r;
     Bytes buf(65535);
-    EXPECT_FALSE(r.executor->writeUserData(buf.data(), 65535));
-    EXPECT_EQ(levelOf(r.log, "EEPROM user data address too big"), Logger::kError);
-    r.info(0xFFF0, 0xFFFF);
-    uint32_t size = 0;
-    EXPECT_FALSE(r.executor->getUserDataSize(size));
-    EXPECT_FALSE(r.executor->writeUserData(buf.data(), 1));
-    EXPECT_TRUE(r.transfer.requests().empty());
+    for (uint32_t area : {0u, 0xFFF0u}) {
+        Info board(area, 0xFFFF);
+        uint32_t size = 0;
+        EXPECT_FALSE(board.executor->writeUserData(buf.data(), area == 0 ? 65535 : 1));
+        EXPECT_TRUE(board.log.contains("EEPROM user data address too big"));
+        EXPECT_EQ(board.executor->getUserDataSize(size), area == 0);
+        EXPECT_EQ(board.transfer.requests().size(), area == 0 ? 2u : 0u);  // the header read
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -39,59 +40,44 @@ TEST(KestCmdList, PushCountsWholeLengthsAndAtGuardsItsIndex) {
 }
 
 // Packing takes whole packets from the head while they fit, pads short frames with zeros to 12
-// bytes, and leaves the rest queued.
+// bytes, and leaves the rest queued; an empty list gives no frame.
 TEST(KestCmdList, PackFrames) {
     struct Row {
         const char* name;
-        std::vector<std::pair<uint16_t, uint16_t>> queued;  // opcode, length; payload filled with the opcode's low byte
-        uint32_t maxLen;
-        Bytes frame;  // empty: no frame at all
-        uint32_t packed;
-        int left;
-        uint32_t leftBytes;
+        std::vector<std::pair<uint16_t, uint8_t>> queued;  // opcode, length; payload filled with the opcode's low byte
+        uint32_t maxLen, packed, leftBytes;
     };
     const Row rows[] = {
-        {"whole packets in order",
-         {{0x0111, 8}, {0x0122, 8}, {0x0133, 10}},
-         20,
-         {0x01, 0x11, 8, 0, 0x11, 0x11, 0x11, 0x11, 0x01, 0x22, 8, 0, 0x22, 0x22, 0x22, 0x22},
-         2,
-         1,
-         10},
-        {"exact fit",
-         {{0x0111, 8}, {0x0122, 12}},
-         20,
-         {0x01, 0x11, 8, 0, 0x11, 0x11, 0x11, 0x11, 0x01, 0x22, 12, 0, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22},
-         2,
-         0,
-         0},
-        {"the first misfit ends the frame",
-         {{0x01EE, 8}, {0x0102, 16}, {0x0103, 4}},
-         20,
-         {0x01, 0xEE, 8, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0, 0, 0, 0},
-         1,
-         2,
-         20},
-        {"oversized head: a zero frame, still queued", {{0x0100, 30}}, 20, Bytes(12, 0), 0, 1, 30},
-        {"empty list", {}, 500, {}, 0, 0, 0},
+        {"in order", {{0x0111, 8}, {0x0122, 8}, {0x0133, 10}}, 20, 2, 10},
+        {"exact fit", {{0x0111, 8}, {0x0122, 12}}, 20, 2, 0},
+        {"the first misfit ends the frame", {{0x01EE, 8}, {0x0102, 16}, {0x0103, 4}}, 20, 1, 20},
+        {"oversized head: a zero frame, still queued", {{0x0100, 30}}, 20, 0, 30},
+        {"empty list", {}, 500, 0, 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         KestCmdList list;
-        for (const auto& q : r.queued) list.push(packet(q.first, q.second, static_cast<uint8_t>(q.first)));
+        Bytes expected;  // the first packed packets
+        for (const auto& [opcode, total] : r.queued) {
+            list.push(packet(opcode, total, static_cast<uint8_t>(opcode)));
+            if (static_cast<uint32_t>(list.size()) > r.packed) continue;
+            expected.insert(expected.end(), {uint8_t(opcode >> 8), uint8_t(opcode), total, 0});
+            expected.insert(expected.end(), total - 4u, uint8_t(opcode));
+        }
+        expected.resize(r.queued.empty() ? 0 : std::max<size_t>(expected.size(), 12), 0);
         uint32_t length = 1234;
         uint32_t packed = 99;
         std::unique_ptr<uint8_t[]> frame(list.packFrame(&length, r.maxLen, &packed));
-        if (r.frame.empty()) {
+        if (expected.empty()) {
             EXPECT_EQ(frame, nullptr);
             EXPECT_EQ(length, 1234u);
         } else {
             ASSERT_NE(frame, nullptr);
-            EXPECT_EQ(Bytes(frame.get(), frame.get() + length), r.frame);
+            EXPECT_EQ(Bytes(frame.get(), frame.get() + length), expected);
             EXPECT_EQ(frame[length], 0);  // the spare byte behind the frame
         }
         EXPECT_EQ(packed, r.packed);
-        EXPECT_EQ(list.size(), r.left);
+        EXPECT_EQ(list.size(), static_cast<int>(r.queued.size() - r.packed));
         EXPECT_EQ(list.totalBytes(), r.leftBytes);
     }
 }

@@ -1,135 +1,78 @@
 #include "executor/cmd/kest_cmd.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
 #include "cmd/packet_pool.h"
 #include "cmd/packet_writer.h"
-#include "cmd/wire.h"
 #include "support/bytes.h"
-
-using ::testing::ElementsAre;
 
 namespace {
 
-using Make = std::function<std::unique_ptr<KestCmd>()>;
-
 Bytes wireOf(const KestCmd& cmd) { return Bytes(cmd.m_data, cmd.m_data + cmd.m_len); }
 
-std::unique_ptr<KestCmd> bare(uint16_t opcode, bool immediate) { return std::make_unique<KestCmd>(opcode, immediate); }
-
 const uint8_t kSrc[3] = {1, 2, 3};
-const uint32_t kValue = 0x12345678;
 
 }  // namespace
 
-// Every row builds one packet and names all of its bytes.
-TEST(KestCmd, PacketsCarryTheirFieldsAtTheirOffsets) {
-    Bytes beThenRaw = {0x01, 0x00, 12, 0, 0x12, 0x34, 0x56, 0x78};
-    const auto* raw = reinterpret_cast<const uint8_t*>(&kValue);
-    beThenRaw.insert(beThenRaw.end(), raw, raw + 4);  // raw bytes keep host order
-    struct Row {
-        const char* name;
-        Make make;
-        Bytes wire;
-    };
-    const Row rows[] = {
-        {"list header", [] { return bare(0x0205, false); }, {0x02, 0x05, 4, 0}},
-        {"immediate: no length byte", [] { return bare(0xAA10, true); }, pkt(0xAA10)},
-        {"resize drops the payload, keeps the flag",
-         [] {
-             auto c = bare(0x0241, false);
-             c->m_flag = 0x5A;
-             c->resize(14, true);
-             c->setBytes(0, kSrc, 1, true);
-             c->resize(14, true);
-             return c;
-         },
-         pkt(0x0241, {18, 0x5A}, 18)},
-        {"resize to the bare header",
-         [] {
-             auto c = bare(0x0241, false);
-             c->m_flag = 0x5A;
-             c->resize(0, true);
-             return c;
-         },
-         {0x02, 0x41, 4, 0x5A}},
-        {"resize without header",
-         [] {
-             auto c = bare(0xAAD3, true);
-             c->resize(36, false);
-             return c;
-         },
-         pkt(0xAAD3, {}, 40)},
-        {"length byte keeps the low bits", [] { return makeListPacket(0xAAC0, 304); }, pkt(0xAAC0, {0x30}, 304)},
-        {"host numbers turn big-endian unless raw",
-         [] {
-             auto c = makeListPacket(0x0100, 12);
-             c->setBytes(0, reinterpret_cast<const uint8_t*>(&kValue), 4, false);
-             c->setBytes(4, reinterpret_cast<const uint8_t*>(&kValue), 4, true);
-             return c;
-         },
-         beThenRaw},
-        {"bytes stop at the packet end",
-         [] {
-             auto c = makeListPacket(0x0100, 8);
-             c->setBytes(2, kSrc, 3, true);   // would end at 9
-             c->setBytes(-1, kSrc, 1, true);  // before the payload
-             c->setBytes(1, kSrc, 3, false);  // ends exactly at 8
-             return c;
-         },
-         {0x01, 0x00, 8, 0, 0, 3, 2, 1}},
-        {"bits inside the packet only",
-         [] {
-             auto c = makeListPacket(0x0100, 6);
-             c->setBit(1, 7, true);
-             c->setBit(1, 0, true);
-             c->setBit(1, 0, false);
-             c->setBit(2, 0, true);       // beyond the packet
-             c->setBit(0, 8, true);       // no such bit
-             EXPECT_EQ(c->m_data[6], 0);  // the inline buffer behind the packet stays untouched
-             return c;
-         },
-         {0x01, 0x00, 6, 0, 0x00, 0x80}},
-        {"parameter words",
-         [] {
-             auto c = bare(0xAA10, true);
-             c->setParam1(0x0001);
-             c->setParam2(0x0203);
-             c->setParam3(0x0405);
-             c->setParam4(0x0607);
-             c->setParam5(0xBEEF);
-             return c;
-         },
-         pkt(0xAA10, {0x00, 0x01, 2, 3, 4, 5, 6, 7, 0xBE, 0xEF})},
-        {"parameter words inside the packet only",
-         [] {
-             auto c = makeListPacket(0x0100, 8);
-             c->setParam3(0x1111);  // bytes 6-7 fit
-             c->setParam4(0x2222);  // bytes 8-9 do not
-             return c;
-         },
-         {0x01, 0x00, 8, 0, 0, 0, 0x11, 0x11}},
-        {"writer fields, overrun skipped",
-         [] {
-             auto c = makeListPacket(0x0241, 18);
-             PacketWriter(*c)
-                 .be16(4, 0x2710)
-                 .be24(8, 0xFFFFFFFF)  // -1 keeps its low 24 bits
-                 .be32(11, 0x01020304)
-                 .le32(14, 0xA1B2C3D4)
-                 .bit(17, 3, true)
-                 .be32(16, 0xDEADBEEF);
-             return c;
-         },
-         {0x02, 0x41, 18, 0, 0x27, 0x10, 0, 0, 0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x03, 0xD4, 0xC3, 0xB2, 0xA9}},
-        {"long immediate keeps parameter bytes", [] { return makeImmediatePacket(0xAA23, 16); }, pkt(0xAA23, {}, 16)},
-    };
-    for (const Row& r : rows) EXPECT_EQ(wireOf(*r.make()), r.wire) << r.name;
+TEST(KestCmd, HeadersAndResizing) {
+    EXPECT_EQ(wireOf(KestCmd(0x0205, false)), (Bytes{0x02, 0x05, 4, 0}));
+    EXPECT_EQ(wireOf(KestCmd(0xAA10, true)), pkt(0xAA10));                      // immediate: no length byte
+    EXPECT_EQ(wireOf(*makeListPacket(0xAAC0, 304)), pkt(0xAAC0, {0x30}, 304));  // the length byte keeps the low bits
+    EXPECT_EQ(wireOf(*makeImmediatePacket(0xAA23, 16)), pkt(0xAA23, {}, 16));
+    KestCmd list(0x0241, false);
+    list.m_flag = 0x5A;
+    list.resize(14, true);
+    list.setBytes(0, kSrc, 1, true);
+    list.resize(14, true);  // drops the payload, keeps the flag
+    EXPECT_EQ(wireOf(list), pkt(0x0241, {18, 0x5A}, 18));
+    list.resize(0, true);
+    EXPECT_EQ(wireOf(list), (Bytes{0x02, 0x41, 4, 0x5A}));
+    KestCmd immediate(0xAAD3, true);
+    immediate.resize(36, false);
+    EXPECT_EQ(wireOf(immediate), pkt(0xAAD3, {}, 40));
+}
+
+// Writes stay inside the packet; host numbers turn big-endian unless raw.
+TEST(KestCmd, FieldsLandAtTheirOffsets) {
+    const uint32_t value = 0x12345678;
+    const auto* raw = reinterpret_cast<const uint8_t*>(&value);
+    auto c = makeListPacket(0x0100, 12);
+    c->setBytes(0, raw, 4, false);
+    c->setBytes(4, raw, 4, true);
+    EXPECT_EQ(slice(wireOf(*c), 4, 8), (Bytes{0x12, 0x34, 0x56, 0x78, raw[0], raw[1], raw[2], raw[3]}));
+
+    c = makeListPacket(0x0100, 8);
+    c->setBytes(2, kSrc, 3, true);   // would end at 9
+    c->setBytes(-1, kSrc, 1, true);  // before the payload
+    c->setBytes(1, kSrc, 3, false);  // ends exactly at 8
+    c->setParam3(0x1111);            // bytes 6-7 fit
+    c->setParam4(0x2222);            // bytes 8-9 do not
+    EXPECT_EQ(wireOf(*c), (Bytes{0x01, 0x00, 8, 0, 0, 3, 0x11, 0x11}));
+
+    c = makeListPacket(0x0100, 6);
+    c->setBit(1, 7, true);
+    c->setBit(1, 0, true);
+    c->setBit(1, 0, false);
+    c->setBit(2, 0, true);  // beyond the packet
+    c->setBit(0, 8, true);  // no such bit
+    EXPECT_EQ(wireOf(*c), (Bytes{0x01, 0x00, 6, 0, 0x00, 0x80}));
+    EXPECT_EQ(c->m_data[6], 0);  // the inline buffer behind the packet stays untouched
+
+    KestCmd params(0xAA10, true);
+    params.setParam1(0x0001);
+    params.setParam2(0x0203);
+    params.setParam4(0x0607);
+    params.setParam5(0xBEEF);
+    EXPECT_EQ(wireOf(params), pkt(0xAA10, {0x00, 0x01, 2, 3, 0, 0, 6, 7, 0xBE, 0xEF}));
+
+    c = makeListPacket(0x0241, 18);
+    PacketWriter(*c).be16(4, 0x2710).be24(8, 0xFFFFFFFF).be32(11, 0x01020304).le32(14, 0xA1B2C3D4).bit(17, 3, true);
+    PacketWriter(*c).be32(16, 0xDEADBEEF);  // overrun: skipped
+    EXPECT_EQ(wireOf(*c),
+              (Bytes{0x02, 0x41, 18, 0, 0x27, 0x10, 0, 0, 0xFF, 0xFF, 0xFF, 1, 2, 3, 0xD4, 0xC3, 0xB2, 0xA9}));
 }
 
 // A recycled packet or a buffer reused across resizes must not leak bytes of its past life.
@@ -154,20 +97,8 @@ TEST(PacketPool, DestroyedPacketsAreReusedAndTheCacheIsBounded) {
     auto second = makeListPacket(0x0200, 18);
     EXPECT_EQ(second.get(), address);
     EXPECT_EQ(packet_pool::cachedBlocks(), cached);
-
     std::vector<std::unique_ptr<KestCmd>> many;
     for (size_t i = 0; i < packet_pool::kMaxCached + 10; ++i) many.push_back(makeListPacket(0x0100, 8));
     many.clear();
     EXPECT_EQ(packet_pool::cachedBlocks(), packet_pool::kMaxCached);
-}
-
-TEST(Wire, ReadersInvertWriters) {
-    uint8_t b[4];
-    wire::put24be(b, 0x123456);
-    EXPECT_EQ(wire::get24be(b), 0x123456u);
-    wire::put32le(b, 0x11223344);
-    EXPECT_THAT(b, ElementsAre(0x44, 0x33, 0x22, 0x11));
-    EXPECT_EQ(wire::get32be(b), 0x44332211u);
-    wire::put16le(b, 0xABCD);
-    EXPECT_EQ(wire::get16be(b), 0xCDAB);
 }

@@ -3,46 +3,40 @@
 #include "proto7/rows7.h"
 #include "support/axes.h"
 
+namespace {
+
+using P = Point2dConcept<int>;
+
+void movePair(E7& e) { e.sendAxisMovePulse(arrayOf({axis(1), axis(0)}), {7, 0}, {true, false}); }
+
+}  // namespace
+
+// Byte 4 direction and homing bits, 5 home levels, 6 and 10 counts, 14 and 19 start and run
+// pulses per second and ramp byte, 24 and 26 ramp lengths.
 TEST(Axis7, Packets) {
     expectList({
-        // Slot 1 unused; ramp length (2 + 10) * 0.0625 * 0.5 * 1000 = 375.
-        {"pulse move",
-         [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(axis(0), 5, true)); },
-         {pkt(0x03A0, {28, 0, 0x01, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10, 62, 0, 0, 0, 0, 0, 0x01, 0x77},
-              28)}},
+        // Ramp length (2 + 10) * 0.0625 * 0.5 * 1000 = 375.
+        {"pulse move", [](E7& e) { e.sendAxisMovePulse(axis(0), 5, true); },
+         lp(0x03A0, 28, {0x01, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10, 62, 0, 0, 0, 0, 0, 0x01, 0x77})},
         // Count 3 * 4 units * 1000; direction from the home direction; ramp (4 - 1) / 12 s = 250 ms.
-        {"homing",
-         [](Executor7& e) { EXPECT_TRUE(e.sendAxisMovePulse(homingAxis(1), 99, false)); },
-         {pkt(0x03A0, {28, 0, 0x0A, 0x02, 0,    0,    0,    0,    0,   0, 0x2E, 0xE0, 0,
-                       0,  0, 0,    0,    0x03, 0xE8, 0x0F, 0xA0, 250, 0, 0,    0x02, 0x71},
-              28)}},
-        {"array form fills both slots",
-         [](Executor7& e) {
-             EXPECT_TRUE(e.sendAxisMovePulse(arrayOf({axis(1), axis(0)}), {7, 0}, {true, false}));
-         },
-         {pkt(0x03A0, {28,   0,    0x02, 0,  0,    0,    0,    1,    0,  0,    0,    7,    0x07,
-                       0xD0, 0x27, 0x10, 62, 0x07, 0xD0, 0x27, 0x10, 62, 0x01, 0x77, 0x01, 0x77},
-              28)}},
+        {"homing", [](E7& e) { e.sendAxisMovePulse(homingAxis(1), 99, false); },
+         lp(0x03A0, 28,
+            {0x0A, 0x02, 0, 0, 0, 0, 0, 0, 0x2E, 0xE0, 0, 0, 0, 0, 0, 0x03, 0xE8, 0x0F, 0xA0, 250, 0, 0, 2, 0x71})},
+        {"array form fills both slots", movePair,
+         lp(0x03A0, 28, {0x02, 0,    0,  0,    0,    1,    0,    0,  0, 7,    0x07, 0xD0,
+                         0x27, 0x10, 62, 0x07, 0xD0, 0x27, 0x10, 62, 1, 0x77, 1,    0x77})},
         // Ramp length (100.7 + 2000.2) * 0.3 * 0.5 = 315.1 -> 315; (10 + 20) * 0.1 * 0.5 = 1.5 -> 1.
-        {"direct pulse moves",
-         [](Executor7& e) {
-             e.sendMovePulse(AXIS_ID_0, true, true, 1000, true, 100.7f, 2000.2f, 300);
-             e.sendMovePulse(AXIS_ID_1, false, false, 70000, true, 10, 20, 100);
-             e.sendMovePulse(2, true, true, 5, true, 1, 2, 3);
-         },
-         {pkt(0x03A0,
-              {28, 0, 0x05, 0x01, 0, 0, 0x03, 0xE8, 0, 0, 0, 0, 0, 100, 0x07, 0xD0, 255, 0, 0, 0, 0, 0, 0x01, 0x3B},
-              28),
-          pkt(0x03A0,
-              {28, 0, 0x02, 0x00, 0, 0, 0, 0, 0, 0x01, 0x11, 0x70, 0, 0, 0, 0, 0, 0, 10, 0, 20, 100, 0, 0, 0, 1}, 28),
-          pkt(0x03A0, {28}, 28)}},
-        {"axis to galvo coordinate",
-         [](Executor7& e) {
-             e.sendAxis_03B1(1, 0x01020304, true, false, true, Point2dConcept<int>(0x111111, 0x1222222), 0x00ABCDEF);
-             e.sendAxis_03B1(0, 0, false, true, false, Point2dConcept<int>(-1, 0), 0);
-         },
-         {pkt(0x03B1, {18, 0, 0xAB, 0xCD, 0xEF, 0, 0, 0x22, 0x22, 0x22, 0x85, 0x11, 0x01, 0x02, 0x03, 0x04}, 18),
-          pkt(0x03B1, {18, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x04}, 18)}},
+        {"direct move 0", [](E7& e) { e.sendMovePulse(AXIS_ID_0, true, true, 1000, true, 100.7f, 2000.2f, 300); },
+         lp(0x03A0, 28,
+            {0x05, 0x01, 0, 0, 0x03, 0xE8, 0, 0, 0, 0, 0, 100, 0x07, 0xD0, 255, 0, 0, 0, 0, 0, 0x01, 0x3B})},
+        {"direct move 1", [](E7& e) { e.sendMovePulse(AXIS_ID_1, false, false, 70000, true, 10, 20, 100); },
+         lp(0x03A0, 28, {0x02, 0x00, 0, 0, 0, 0, 0, 0x01, 0x11, 0x70, 0, 0, 0, 0, 0, 0, 10, 0, 20, 100, 0, 0, 0, 1})},
+        {"direct move, no such axis", [](E7& e) { e.sendMovePulse(2, true, true, 5, true, 1, 2, 3); }, lp(0x03A0, 28)},
+        {"axis to galvo, X",
+         [](E7& e) { e.sendAxis_03B1(1, 0x01020304, true, false, true, P(0x111111, 0x1222222), 0xABCDEF); },
+         lp(0x03B1, 18, {0xAB, 0xCD, 0xEF, 0, 0, 0x22, 0x22, 0x22, 0x85, 0x11, 0x01, 0x02, 0x03, 0x04})},
+        {"axis to galvo, Y", [](E7& e) { e.sendAxis_03B1(0, 0, false, true, false, P(-1, 0), 0); },
+         lp(0x03B1, 18, {0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x04})},
     });
 }
 
@@ -75,46 +69,23 @@ TEST(Axis7, CountsAndDirections) {
     }
 }
 
-TEST(Axis7, SpeedProfileLimits) {
-    struct Case {
-        const char* name;
-        float start, run, max;
-        Bytes fields;  // from byte 14: start and run pulses per second, ramp
-    };
-    const Case cases[] = {
-        {"run below start is raised", 10, 2, 100, {0x27, 0x10, 0x27, 0x10, 0}},
-        {"run above max is lowered below start", 50, 200, 20, {0xC3, 0x50, 0x4E, 0x20}},
-        {"ramp of 0.3 s caps at 255", 0, 38.4f, 100, {0, 0, 0x96, 0x00, 255}},
-        {"pulses per second cap at 65535", 1, 100, 100, {0x03, 0xE8, 0xFF, 0xFF, 255}},
-    };
-    for (const Case& c : cases) {
-        Running7 h;
-        ExtAxisPar a = axis(0);
-        a.startSpeed = c.start;
-        a.runSpeed = c.run;
-        a.maxSpeed = c.max;
-        h.e7().sendAxisMovePulse(a, 1, false);
-        EXPECT_EQ(slice(h.flushPackets().at(0), 14, c.fields.size()), c.fields) << c.name;
-    }
-}
-
 TEST(Axis7, TwoStageHomingBacksOffInvertsTheLevelAndApproachesSlowly) {
-    for (bool array : {false, true}) {
+    struct Stage {
+        uint32_t count;  // 3 * home speed * 1000
+        uint8_t dir, level;
+    };
+    const Stage stages[] = {{12000, 1, 1}, {6000, 0, 1}, {6000, 0, 0}, {3000, 1, 1}};
+    for (const auto& [slot, array] : {std::pair{0, false}, {1, false}, {0, true}}) {
         Running7 h;
-        const ExtAxisPar a = homingAxis(0, 1);
+        const ExtAxisPar a = homingAxis(slot, 1);
         ASSERT_TRUE(array ? h.e7().sendAxisMovePulse(arrayOf({a}), {1}, {false})
                           : h.e7().sendAxisMovePulse(a, 1, false));
         auto packets = h.flushPackets();
         ASSERT_EQ(packets.size(), 4u);
-        struct Stage {
-            uint32_t count;  // 3 * home speed * 1000
-            uint8_t dir, level;
-        };
-        const Stage stages[] = {{12000, 1, 1}, {6000, 0, 1}, {6000, 0, 0}, {3000, 1, 1}};
         for (size_t i = 0; i < 4; ++i) {
-            EXPECT_EQ(be32(packets[i], 6), stages[i].count) << i;
-            EXPECT_EQ(packets[i][4], stages[i].dir | 0x04) << i;
-            EXPECT_EQ(packets[i][5] & 0x01, stages[i].level) << i;
+            EXPECT_EQ(be32(packets[i], 6 + 4 * slot), stages[i].count) << i;
+            EXPECT_EQ(packets[i][4], (stages[i].dir | 0x04) << slot) << i;
+            EXPECT_EQ(packets[i][5] >> slot & 0x01, stages[i].level) << i;
         }
     }
 }

@@ -1,13 +1,15 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "cmd/wire.h"
 #include "proto7/rows7.h"
+#include "support/sim_job.h"
 
-using ::testing::ElementsAre;
+// Parameter memory through the simulated board, whose information block puts the user data area
+// at 0x400 (header at + 32, data at + 64) and its last address at 8191. Busy, refused, lost and
+// corrupt exchanges run there too, in the simulated board suites; plain refusals in the input
+// limit suite.
 
 namespace {
 
@@ -17,320 +19,126 @@ Bytes pattern(size_t n) {
     return b;
 }
 
-size_t be16At(const Bytes& b, size_t i) { return static_cast<size_t>(b[i] << 8 | b[i + 1]); }
-
-bool take(int& count) { return count > 0 && count-- > 0; }
-
-int levelOf(const LogRecorder& log, const std::string& line) {
-    for (const auto& e : log.entries)
-        if (e.line == line) return e.level;
-    return -1;
-}
-
-// A running executor with 64 KiB of parameter memory behind the three commands. The counters
-// make the next writes or pre-reads busy and the next reads empty or refused; extra hands out
-// bytes beyond the announced count.
-struct Rig : Running7 {
-    Rig() {
-        transfer.answer(op7::kEepromWrite, [this](const Bytes& r) {
-            if (take(busyWrites)) return replyWith(8, {{4, 1}});
-            for (size_t i = 0; i <= r[6]; ++i) memory[(be16At(r, 4) + i) & 0xFFFF] = r[8 + i];
-            return replyWith(8, {});
-        });
-        transfer.answer(op7::kEepromPreRead, [this](const Bytes& r) {
-            if (take(busyPreReads)) return replyWith(8, {{4, 1}});
-            at = be16At(r, 4);
-            left = be16At(r, 6) + 1;
-            return replyWith(8, {});
-        });
-        transfer.answer(op7::kEepromRead, [this](const Bytes&) {
-            if (take(emptyReads)) return replyWith(8, {});
-            if (take(refusedReads)) return replyWith(8, {{2, 1}, {4, 4}});
-            const size_t n = std::min<size_t>(32, left + extra);
-            Bytes reply = replyWith(6, {{4, static_cast<uint8_t>(n)}});
-            for (size_t i = 0; i < n; ++i, ++at) reply.push_back(memory[at & 0xFFFF]);
-            left -= std::min(n, left);
-            return reply;
-        });
+struct Memory : sim_job::SimRig {
+    Memory() : SimRig(BOARD_PROTOCOL_7) {
+        EXPECT_EQ(init(), SDK_OK);
+        uint32_t size = 0;
+        EXPECT_TRUE(executor->getUserRamInfo(dataAddr, size));
     }
-    // The information block: where user data go and the highest address.
-    void info(uint32_t area, uint32_t highest) {
-        wire::put32be(memory.data(), area);
-        wire::put32be(memory.data() + 4, highest);
+    Bytes at(uint32_t addr, uint32_t n) const {
+        const std::string s = board.eepromBytes(addr, n);
+        return Bytes(s.begin(), s.end());
+    }
+    uint32_t dataAddr = 0;
+};
+
+// A board on a fake transport whose every read piece is the 32-byte information block giving this
+// area and highest address.
+struct Info : Harness {
+    Info(uint32_t area, uint32_t highest) {
+        Bytes piece = replyWith(38, {{4, 32}});
+        wire::put32be(&piece[6], area);
+        wire::put32be(&piece[10], highest);
+        transfer.answer(op7::kEepromRead, piece);
         uint32_t dataAddr = 0, size = 0;
-        ASSERT_TRUE(executor->getUserRamInfo(dataAddr, size));
+        EXPECT_TRUE(executor->getUserRamInfo(dataAddr, size));
+        EXPECT_EQ(dataAddr, area + 64);
         transfer.exchanges.clear();
     }
-
-    Bytes memory = Bytes(0x10000, 0);
-    int busyWrites = 0, busyPreReads = 0, emptyReads = 0, refusedReads = 0;
-    size_t extra = 0, at = 0, left = 0;
 };
 
 }  // namespace
 
-TEST(Eeprom7, WriteInPiecesOf32AndReadAfterAPreRead) {
-    Rig r;
-    r.busyWrites = 1;
+TEST(Eeprom7, RawTransfersGoInPiecesUpToTheLimit) {
+    Memory m;
+    const Bytes data = pattern(192);
+    ASSERT_TRUE(m.executor->setEepromData(8000, data.data(), 192));  // ends on the limit
+    EXPECT_EQ(m.at(8000, 192), data);
+    Bytes out(200, 0xCC);
+    ASSERT_TRUE(m.executor->getEepromData(8000, out.data(), 192));
+    EXPECT_EQ(slice(out, 0, 192), data);
+    EXPECT_EQ(slice(out, 192, 8), Bytes(8, 0xCC));
+}
+
+// Pieces of 32 bytes: a piece longer than the rest of the read fills no more than asked for.
+TEST(Eeprom7, ReadsTakeNoMoreThanAskedForNorWrapPastTheAddressSpace) {
+    Info board(0, 0x1FFFF);  // a limit beyond the 16-bit addresses
+    Bytes out(40, 0xCC);
+    ASSERT_TRUE(board.executor->getEepromData(0, out.data(), 10));
+    EXPECT_EQ(slice(out, 10, 30), Bytes(30, 0xCC));
+    // Address 0, count 10 - 1; one piece.
+    EXPECT_EQ(board.transfer.requests(), (std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 0, 0, 9}), pkt(0xAAD2)}));
+    board.transfer.exchanges.clear();
+    EXPECT_TRUE(board.executor->getEepromData(0xFFE0, out.data(), 32));   // ends exactly at 0x10000
+    EXPECT_FALSE(board.executor->getEepromData(0xFFE0, out.data(), 33));  // a 33rd byte would come from 0x0000
+    EXPECT_FALSE(board.executor->setEepromData(0xFFE0, out.data(), 33));
+    EXPECT_EQ(board.transfer.requests().size(), 2u);
+}
+
+// 40-byte requests: address, index of the last byte, data from byte 8; the last piece is blank
+// after its data, not left from the piece before.
+TEST(Eeprom7, WritePieces) {
+    Info board(0, 0xFFFF);
     const Bytes data = pattern(70);
-    ASSERT_TRUE(r.executor->setEepromData(100, data.data(), 70));
-    // 40-byte requests: address, index of the last byte, data from byte 8; a busy piece is repeated.
-    const auto req = r.transfer.requestsFor(op7::kEepromWrite);
-    ASSERT_EQ(req.size(), 4u);
-    const Bytes last = pkt(0xAAD3, {0, 0, 0, 164, 5, 0, 0xC1, 0xC8, 0xCF, 0xD6, 0xDD, 0xE4}, 40);  // data[64..69]
-    EXPECT_EQ(req[0], req[1]);
-    EXPECT_EQ(slice(req[2], 0, 8), (Bytes{0xAA, 0xD3, 0, 0, 0, 132, 31, 0}));
-    EXPECT_EQ(req[3], last);  // blank after the data, not left from the piece before
-    EXPECT_EQ(slice(r.memory, 100, 70), data);
-    EXPECT_EQ(levelOf(r.log, "EEPROM write fail count:1"), Logger::kInfo);
-
-    r.transfer.exchanges.clear();
-    Bytes out(70);
-    ASSERT_TRUE(r.executor->getEepromData(100, out.data(), 70));
-    EXPECT_EQ(out, data);
-    // Address 100 = 0x64, count 70 - 1 = 0x45; then three pieces: 32 + 32 + 6.
-    EXPECT_EQ(r.transfer.requests(),
-              (std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0x00, 0x64, 0x00, 0x45}), pkt(0xAAD2), pkt(0xAAD2), pkt(0xAAD2)}));
-    EXPECT_THAT(r.sleeps.pauses, ElementsAre(18, 18, 18, 18, 18, 18, 18, 18));
+    ASSERT_TRUE(board.executor->setEepromData(100, data.data(), 70));
+    const auto req = board.transfer.requestsFor(op7::kEepromWrite);
+    ASSERT_EQ(req.size(), 3u);
+    EXPECT_EQ(slice(req[1], 0, 10), (Bytes{0xAA, 0xD3, 0, 0, 0, 132, 31, 0, data[32], data[33]}));
+    EXPECT_EQ(req[2], pkt(0xAAD3, {0, 0, 0, 164, 5, 0, 0xC1, 0xC8, 0xCF, 0xD6, 0xDD, 0xE4}, 40));
 }
 
-TEST(Eeprom7, Failures) {
-    struct Case {
-        const char* name;
-        std::function<void(Rig&)> setup;
-        bool write;  // 70 bytes, else a read of 4
-        bool ok;
-        size_t requests;
-        uint64_t pausedMs;
-        const char* error;
-    };
-    // 18 ms after each exchange that does not end a write, after the pre-read that is ready, a
-    // failed read exchange and a piece; 10 after a busy pre-read and an empty piece.
-    const Case cases[] = {
-        {"write, 101 busy", [](Rig& r) { r.busyWrites = 101; }, true, true, 104, 104 * 18, ""},
-        {"write, 102 busy", [](Rig& r) { r.busyWrites = 102; }, true, false, 102, 101 * 18,
-         "EEPROM write fail too many count"},
-        {"write lost", [](Rig& r) { r.transfer.failExchange(2); }, true, false, 2, 18, "EEPROM write transfer fail"},
-        {"write refused",
-         [](Rig& r) {
-             r.transfer.answerSequence(op7::kEepromWrite, {replyWith(8, {}), replyWith(8, {{2, 1}})});
-         },
-         true, false, 2, 18, "EEPROM write transfer fail"},
-        {"pre-read busy twice", [](Rig& r) { r.busyPreReads = 2; }, false, true, 4, 10 + 10 + 18 + 18, ""},
-        {"pre-read busy thrice", [](Rig& r) { r.busyPreReads = 3; }, false, false, 3, 30, "EEPROM pre read fail"},
-        {"pre-read refused",
-         [](Rig& r) {
-             r.transfer.answer(op7::kEepromPreRead, replyWith(8, {{2, 1}}));
-         },
-         false, false, 3, 30, "EEPROM pre read fail"},
-        {"pre-read lost", [](Rig& r) { r.transfer.failOpcode(op7::kEepromPreRead); }, false, false, 1, 0,
-         "EEPROM pre read transfer fail"},
-        {"101 empty", [](Rig& r) { r.emptyReads = 101; }, false, true, 103, 18 + 1010 + 18, ""},
-        {"102 empty", [](Rig& r) { r.emptyReads = 102; }, false, false, 103, 18 + 1010, "EEPROM read fail too many"},
-        {"4 lost",
-         [](Rig& r) {
-             for (int n = 2; n <= 5; ++n) r.transfer.failExchange(n);
-         },
-         false, true, 6, 18 + 72 + 18, ""},
-        {"5 lost",
-         [](Rig& r) {
-             for (int n = 2; n <= 6; ++n) r.transfer.failExchange(n);
-         },
-         false, false, 6, 18 + 72, "EEPROM read transfer err too many"},
-        {"5 refused", [](Rig& r) { r.refusedReads = 5; }, false, false, 6, 18 + 72,
-         "EEPROM read transfer err too many"},
-        // A piece of 10 needs 6 + 10 = 16 reply bytes.
-        {"piece longer than its reply",
-         [](Rig& r) { r.transfer.answer(op7::kEepromRead, [](const Bytes&) {
-                          return replyWith(15, {{4, 10}});
-                      }); },
-         false, false, 2, 18, "EEPROM return data size too max"},
-        {"piece filling its reply",
-         [](Rig& r) { r.transfer.answer(op7::kEepromRead, [](const Bytes&) {
-                          return replyWith(16, {{4, 10}});
-                      }); },
-         false, true, 2, 36, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig r;
-        c.setup(r);
-        Bytes data = pattern(70);
-        EXPECT_EQ(
-            c.write ? r.executor->setEepromData(0, data.data(), 70) : r.executor->getEepromData(0, data.data(), 4),
-            c.ok);
-        EXPECT_EQ(r.transfer.requests().size(), c.requests);
-        EXPECT_EQ(r.sleeps.total(), c.pausedMs);
-        EXPECT_EQ(levelOf(r.log, c.error), c.ok ? -1 : Logger::kError);
-    }
-}
-
-TEST(Eeprom7, ReadsTakeNoMoreThanAskedFor) {
-    Rig r;
-    r.extra = 22;  // 10 asked for, a piece of 32 handed out
-    const Bytes data = pattern(32);
-    std::copy(data.begin(), data.end(), r.memory.begin());
-    Bytes out(18, 0xCC);
-    ASSERT_TRUE(r.executor->getEepromData(0, out.data(), 10));
-    EXPECT_EQ(slice(out, 0, 10), slice(data, 0, 10));
-    EXPECT_EQ(slice(out, 10, 8), Bytes(8, 0xCC));
-    EXPECT_EQ(r.transfer.requestsFor(op7::kEepromRead).size(), 1u);
-
-    // Size 0 only pre-reads (count field 0xFFFF) and fails.
-    r.transfer.exchanges.clear();
-    EXPECT_FALSE(r.executor->getEepromData(10, out.data(), 0));
-    EXPECT_EQ(r.transfer.requests(), std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 10, 0xFF, 0xFF})});
-}
-
-// The limit is 8192 until the information block moves it; addresses never wrap past 0xFFFF.
-TEST(Eeprom7, RangesAreRefusedWithoutTraffic) {
-    Rig r;
-    Bytes buf(256);
-    EXPECT_TRUE(r.executor->setEepromData(8000, buf.data(), 192));  // ends on the limit
-    EXPECT_TRUE(r.executor->getEepromData(8000, buf.data(), 192));
-    r.transfer.exchanges.clear();
-    EXPECT_FALSE(r.executor->setEepromData(8000, buf.data(), 200));
-    EXPECT_FALSE(r.executor->getEepromData(8000, buf.data(), 200));
-    EXPECT_EQ(levelOf(r.log, "EEPROM write range too big"), Logger::kError);
-    EXPECT_EQ(levelOf(r.log, "EEPROM read range too max"), Logger::kError);
-    EXPECT_FALSE(r.executor->setEepromData(0, nullptr, 4));
-    EXPECT_FALSE(r.executor->getEepromData(0, nullptr, 4));
-    EXPECT_TRUE(r.transfer.requests().empty());
-
-    r.info(0x100, 0x0FFF);  // limit 0x1000
-    const uint8_t b[2] = {};
-    EXPECT_TRUE(r.executor->setEepromData(0x0FFF, b, 1));
-    EXPECT_FALSE(r.executor->setEepromData(0x0FFF, b, 2));
-
-    r.info(0, 0x1FFFF);                                              // limit 0x20000, beyond the 16-bit addresses
-    EXPECT_TRUE(r.executor->setEepromData(0xFFE0, buf.data(), 32));  // ends exactly at 0x10000
-    r.transfer.exchanges.clear();
-    EXPECT_FALSE(r.executor->setEepromData(0xFFE0, buf.data(), 33));  // a 33rd byte would go to 0x0000
-    EXPECT_FALSE(r.executor->getEepromData(0xFFE0, buf.data(), 33));
-    EXPECT_TRUE(r.transfer.requests().empty());
-}
-
-TEST(UserData7, RamInfoMovesTheArea) {
-    Rig r;
-    r.memory[3] = 0x80;  // area 0x80, 64 bytes of header after it
-    r.memory[7] = 0xFF;
-    uint32_t dataAddr = 0, size = 0;
-    ASSERT_TRUE(r.executor->getUserRamInfo(dataAddr, size));
-    EXPECT_EQ(dataAddr, 0xC0u);
-    EXPECT_EQ(size, 0xFFu);
-    EXPECT_EQ(r.transfer.requestsFor(op7::kEepromPreRead), std::vector<Bytes>{pkt(0xAAD1, {0, 0, 0, 0, 0, 31})});
-    r.transfer.failOpcode(op7::kEepromPreRead);
-    EXPECT_FALSE(r.executor->getUserRamInfo(dataAddr, size));
-    EXPECT_EQ(dataAddr, 0xC0u);
-}
-
+// CRC-32 "abc" = 352441C2. "123456789" = CBF43926 is stored saturated as 7FFFFFFF, and so is
+// "023456789" = DC8F2D65: saturation hides that change.
 TEST(UserData7, RoundTripWithSaturatedChecksum) {
-    struct Case {
-        std::string text;
-        Bytes crc;
-        bool flipSeen;  // after the first byte is changed
-    };
-    // CRC-32 "abc" = 352441C2, "`bc" = 34E62BF5. "123456789" = CBF43926 is stored saturated as
-    // 7FFFFFFF, and so is "023456789" = DC8F2D65: saturation hides that change.
-    for (const Case& c :
-         {Case{"abc", {0x35, 0x24, 0x41, 0xC2}, true}, Case{"123456789", {0x7F, 0xFF, 0xFF, 0xFF}, false}}) {
-        SCOPED_TRACE(c.text);
-        Rig r;
-        r.info(0x100, 0x1FFF);
-        const Bytes data(c.text.begin(), c.text.end());
+    for (const auto& [text, crc] :
+         {std::pair<std::string, Bytes>{"abc", {0x35, 0x24, 0x41, 0xC2}}, {"123456789", {0x7F, 0xFF, 0xFF, 0xFF}}}) {
+        SCOPED_TRACE(text);
+        Memory m;
+        const Bytes data(text.begin(), text.end());
         const auto n = static_cast<uint32_t>(data.size());
-        ASSERT_TRUE(r.executor->writeUserData(data.data(), n));
-        // Data first, at area + 64, then the header at area + 32.
-        const auto writes = r.transfer.requestsFor(op7::kEepromWrite);
-        ASSERT_EQ(writes.size(), 2u);
-        EXPECT_EQ(be16At(writes[0], 4), 0x140u);
-        EXPECT_EQ(be16At(writes[1], 4), 0x120u);
-        Bytes header(32, 0);
-        header[3] = static_cast<uint8_t>(n);
-        std::copy(c.crc.begin(), c.crc.end(), header.begin() + 4);
-        EXPECT_EQ(slice(r.memory, 0x120, 32), header);
-        EXPECT_EQ(slice(r.memory, 0x140, n), data);
-
+        ASSERT_TRUE(m.executor->writeUserData(data.data(), n));
+        EXPECT_EQ(m.dataAddr, 0x440u);
+        EXPECT_EQ(m.at(0x420, 8), (Bytes{0, 0, 0, uint8_t(n), crc[0], crc[1], crc[2], crc[3]}));
+        EXPECT_EQ(m.at(0x440, n), data);
         uint32_t size = 0;
-        ASSERT_TRUE(r.executor->getUserDataSize(size));
+        ASSERT_TRUE(m.executor->getUserDataSize(size));
         EXPECT_EQ(size, n);
         Bytes out(n);
-        EXPECT_TRUE(r.executor->readUserData(out.data(), n));
+        EXPECT_TRUE(m.executor->readUserData(out.data(), n));
         EXPECT_EQ(out, data);
-        EXPECT_EQ(levelOf(r.log, "EEPROM read data crc OK"), Logger::kError);
-        r.memory[0x140] ^= 1;
-        EXPECT_EQ(r.executor->readUserData(out.data(), n), !c.flipSeen);
-        EXPECT_EQ(levelOf(r.log, "EEPROM read data crc fail"), c.flipSeen ? Logger::kError : -1);
-
-        // A failed data write leaves the old header.
-        r.transfer.failOpcode(op7::kEepromWrite);
-        EXPECT_FALSE(r.executor->writeUserData(out.data(), 2));
-        EXPECT_EQ(slice(r.memory, 0x120, 32), header);
+        EXPECT_TRUE(m.log.contains("EEPROM read data crc OK"));
+        const uint8_t changed = data[0] ^ 1;
+        ASSERT_TRUE(m.executor->setEepromData(0x440, &changed, 1));
+        EXPECT_EQ(m.executor->readUserData(out.data(), n), n == 9);
+        EXPECT_EQ(m.log.contains("EEPROM read data crc fail"), n != 9);
+        // Data go first: a data write that fails leaves the old header.
+        m.board.faults().failExchange = m.board.exchanges() + 1;
+        EXPECT_FALSE(m.executor->writeUserData(out.data(), 2));
+        EXPECT_EQ(m.at(0x420, 4), (Bytes{0, 0, 0, uint8_t(n)}));
     }
 }
 
 TEST(UserData7, MoreThan4096BytesAreReadInTwoParts) {
-    Rig r;
-    const Bytes data = pattern(5000);
-    ASSERT_TRUE(r.executor->writeUserData(data.data(), 5000));
-    uint32_t size = 0;
-    ASSERT_TRUE(r.executor->getUserDataSize(size));
-    r.transfer.exchanges.clear();
+    Info board(0, 0xFFFF);
     Bytes out(5000);
-    EXPECT_TRUE(r.executor->readUserData(out.data(), 5000));
-    EXPECT_EQ(out, data);
+    EXPECT_FALSE(board.executor->readUserData(out.data(), 5000));  // every piece is the information block
     // 4096 bytes at 0 + 64, then 904 at 0 + 4160 (count fields 4095 and 903).
-    const auto pre = r.transfer.requestsFor(op7::kEepromPreRead);
+    const auto pre = board.transfer.requestsFor(op7::kEepromPreRead);
     ASSERT_EQ(pre.size(), 2u);
     EXPECT_EQ(slice(pre[0], 4, 4), (Bytes{0x00, 0x40, 0x0F, 0xFF}));
     EXPECT_EQ(slice(pre[1], 4, 4), (Bytes{0x10, 0x40, 0x03, 0x87}));
 }
 
+// 65535 fits 16 bits, but 64 + 65535 runs past 0xFFFF even from area 0; a header at 0xFFF0 + 32
+// would wrap onto the information block.
 TEST(UserData7, BlocksPastSixteenBitAddressesAreRefusedWithoutTraffic) {
-    Rig r;
-    Bytes buf(65536);
-    EXPECT_FALSE(r.executor->writeUserData(buf.data(), 65536));
-    EXPECT_FALSE(r.executor->readUserData(buf.data(), 65536));
-    EXPECT_EQ(levelOf(r.log, "EEPROM user data size too big"), Logger::kError);
-    // 65535 fits 16 bits, but 64 + 65535 runs past 0xFFFF even from area 0.
-    EXPECT_FALSE(r.executor->writeUserData(buf.data(), 65535));
-    EXPECT_EQ(levelOf(r.log, "EEPROM user data address too big"), Logger::kError);
-    EXPECT_TRUE(r.transfer.requests().empty());
-
-    r.info(0xFFF0, 0xFFFF);  // header at 0xFFF0 + 32 would wrap onto the information block
-    uint32_t size = 0;
-    EXPECT_FALSE(r.executor->getUserDataSize(size));
-    EXPECT_FALSE(r.executor->writeUserData(buf.data(), 1));
-    EXPECT_TRUE(r.transfer.requests().empty());
-}
-
-namespace {
-
-// Raw transfers replaced the way another board protocol does it.
-class MemoryBoard : public Executor7 {
-public:
-    bool setEepromData(uint16_t addr, const uint8_t* data, uint16_t size) override {
-        std::copy_n(data, size, memory.begin() + addr);
-        return true;
+    Bytes buf(65535);
+    for (uint32_t area : {0u, 0xFFF0u}) {
+        Info board(area, 0xFFFF);
+        uint32_t size = 0;
+        EXPECT_FALSE(board.executor->writeUserData(buf.data(), area == 0 ? 65535 : 1));
+        EXPECT_TRUE(board.log.contains("EEPROM user data address too big"));
+        EXPECT_EQ(board.executor->getUserDataSize(size), area == 0);
+        EXPECT_EQ(board.transfer.requests().size(), area == 0 ? 2u : 0u);  // the header read
     }
-    bool getEepromData(uint16_t addr, uint8_t* data, uint16_t size) override {
-        std::copy_n(memory.begin() + addr, size, data);
-        return true;
-    }
-    Bytes memory = Bytes(0x10000, 0);
-};
-
-}  // namespace
-
-TEST(UserData7, GoesThroughTheBoardsOwnRawTransfers) {
-    MemoryBoard board;
-    const Bytes data{'a', 'b', 'c'};
-    ASSERT_TRUE(board.writeUserData(data.data(), 3));
-    EXPECT_EQ(slice(board.memory, 32, 8), (Bytes{0, 0, 0, 3, 0x35, 0x24, 0x41, 0xC2}));
-    EXPECT_EQ(slice(board.memory, 64, 3), data);
-    uint32_t size = 0;
-    ASSERT_TRUE(board.getUserDataSize(size));
-    Bytes out(3);
-    EXPECT_TRUE(board.readUserData(out.data(), 3));
-    EXPECT_EQ(out, data);
 }

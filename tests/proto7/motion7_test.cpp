@@ -22,121 +22,76 @@ MATCHER_P4(IsState, axisNo, flags, raw, position, "") {
            arg.position == position;
 }
 
+AxisSetting withValues(AxisSetting s) {
+    s.motionValue1 = 1;
+    s.motionValue2 = 2;
+    s.motionValue3 = 0.5f;
+    s.modeFlag = 1;
+    return s;
+}
+
+AxisLinkageParam linkage() {
+    AxisLinkageParam lp;
+    lp.time = 208333.0f;
+    lp.option1 = lp.option3 = true;
+    lp.value1 = 0x0102;
+    lp.value2 = 0x0304;
+    return lp;
+}
+
+const AxisEnableParam kEnable = {{true, false, false, false, false, false, false, true}, {false, false, false, true}};
+const AxisConfigParam kConfig = {{{true}, {false, true}, {false, false, true}, {false, false, false, true}}};
+const AxisStopParam kStop = {{0x0100, 0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0x0107}};
+const AxisClearParam kClear = {{false, true}};
+const AxisMoveParam kMove[] = {{-1, true}, {2, false}, {3, true}, {4, false}, {1, false}, {0, true}};
+const AxisMoveZeroParam kZero[] = {{1, false, 1}, {2, true, 0}, {3, false, 1},
+                                   {4, false, 1}, {0, true, 0}, {0, false, 0}};
+
 }  // namespace
 
 TEST(Motion7, ListPackets) {
+    const Bytes joined = lp(0x0301, 20, {0x84, 0, 0, 100, 0, 0, 1, 0, 0, 2, 0, 0, 4, 0, 0, 3});  // d before c
     expectList({
-        {"axis parameters",
-         [](Executor7& e) {
-             AxisSetting s = setting(1);
-             s.motionValue1 = 1;
-             s.motionValue2 = 2;
-             s.motionValue3 = 0.5f;
-             s.modeFlag = 1;
-             e.sendMotionAxisSetPar(s);
-         },
-         {pkt(0x0300, {20, 0, 0x08, 1, 0, 0, 0, 0, 0x00, 0x03, 0xE8, 0x00, 0x01, 0xF4, 0x00, 0x00, 0xFA}, 20)}},
-        // Inverted: a forward count goes the negative way; d travels before c.
-        {"joined move",
-         [](Executor7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 1, 2, 3, 4, false); },
-         {pkt(0x0301, {20, 0, 0x84, 0, 0, 100, 0, 0, 1, 0, 0, 2, 0, 0, 4, 0, 0, 3}, 20)}},
-        {"inverted reverse move",
-         [](Executor7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 0, 0, 0, 0, true); },
-         {pkt(0x0301, {20, 0, 0x04, 0, 0, 100}, 20)}},
+        // 500 pulses per unit: 1000, 500 and 250.
+        {"axis parameters", [](E7& e) { e.sendMotionAxisSetPar(withValues(setting(1))); },
+         lp(0x0300, 20, {0x08, 1, 0, 0, 0, 0, 0x00, 0x03, 0xE8, 0x00, 0x01, 0xF4, 0x00, 0x00, 0xFA})},
+        // Inverted: a forward count goes the negative way.
+        {"joined move", [](E7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 1, 2, 3, 4, false); }, {joined}},
+        {"inverted reverse", [](E7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 0, 0, 0, 0, true); },
+         lp(0x0301, 20, {0x04, 0, 0, 100})},
         // Axis 5's bit and the direction bit are the same bit.
-        {"alone moves",
-         [](Executor7& e) {
-             e.sendMotionAxisAloneMove(setting(5), 7, 0x1234567, 0, 0, 0, true);
-             e.sendMotionAxisAloneMove(setting(2), 0, 0, 0, 0, 0, true);
-         },
-         {pkt(0x0302, {20, 0, 0x80, 0, 0, 7, 0x23, 0x45, 0x67}, 20), pkt(0x0302, {20, 0, 0x10}, 20)}},
-        {"receive flag", [](Executor7& e) { e.sendMotionAxisRcvFlag(true); }, {pkt(0x0310, {6, 0, 1}, 6)}},
-        {"energy",
-         [](Executor7& e) { e.sendMotionAxisJoinEnergy(1, 0x1000002, 3, 0xEE, 5); },
-         {pkt(0x0313, {18, 0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0xEE, 0, 0, 5}, 18)}},
-        {"run flags",
-         [](Executor7& e) {
-             e.sendMotionAxisRunFlag(true, true, 0xFF);
-             e.sendMotionAxisRunFlag(false, true, 2);
-         },
-         {pkt(0x0340, {6, 0, 0x7F}, 6), pkt(0x0340, {6, 0, 0x0A}, 6)}},
-        {"linkage",
-         [](Executor7& e) {
-             e.sendAxisLinkageXYZR({-1, true}, {2, false}, {3, true}, {4, false});
-             e.sendAxisLinkageABCD({1, false}, {0, true}, {0, false}, {0, true});
-         },
-         {pkt(0x0401, {22, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0x05}, 22),
-          pkt(0x0402, {22, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0A}, 22)}},
-        {"linkage to zero",
-         [](Executor7& e) {
-             e.sendAxisLinkageABCDToZero({1, false, 1}, {2, true, 0}, {3, false, 1}, {4, false, 1});
-             e.sendAxisLinkageXYZRToZero({0, true, 0}, {0, false, 1}, {0, false, 0}, {0, false, 0});
-         },
-         {pkt(0x040B, {22, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0x02, 0x0D}, 22),
-          pkt(0x040A, {22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x02}, 22)}},
+        {"alone move", [](E7& e) { e.sendMotionAxisAloneMove(setting(5), 7, 0x1234567, 0, 0, 0, true); },
+         lp(0x0302, 20, {0x80, 0, 0, 7, 0x23, 0x45, 0x67})},
+        {"receive flag", [](E7& e) { e.sendMotionAxisRcvFlag(true); }, lp(0x0310, 6, {1})},
+        {"energy", [](E7& e) { e.sendMotionAxisJoinEnergy(1, 0x1000002, 3, 0xEE, 5); },
+         lp(0x0313, 18, {0, 0, 1, 0, 0, 2, 0, 0, 3, 0xEE, 0, 0, 5})},
+        {"run flags", [](E7& e) { e.sendMotionAxisRunFlag(true, true, 0xFF); }, lp(0x0340, 6, {0x7F})},
+        {"run flag 2", [](E7& e) { e.sendMotionAxisRunFlag(false, true, 2); }, lp(0x0340, 6, {0x0A})},
+        {"linkage XYZR", [](E7& e) { e.sendAxisLinkageXYZR(kMove[0], kMove[1], kMove[2], kMove[3]); },
+         lp(0x0401, 22, {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0x05})},
+        {"linkage ABCD", [](E7& e) { e.sendAxisLinkageABCD(kMove[4], kMove[5], kMove[4], kMove[5]); },
+         lp(0x0402, 22, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0x0A})},
+        {"ABCD to zero", [](E7& e) { e.sendAxisLinkageABCDToZero(kZero[0], kZero[1], kZero[2], kZero[3]); },
+         lp(0x040B, 22, {0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0x02, 0x0D})},
+        {"XYZR to zero", [](E7& e) { e.sendAxisLinkageXYZRToZero(kZero[4], kZero[5], kZero[5], kZero[5]); },
+         lp(0x040A, 22, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01})},
         // Times in periods of 20.8333 ns: 10000; 48000.08 -> 48000.
-        {"linkage times",
-         [](Executor7& e) {
-             AxisLinkageParam lp;
-             lp.time = 208333.0f;
-             lp.option1 = lp.option3 = true;
-             lp.value1 = 0x0102;
-             lp.value2 = 0x0304;
-             e.sendAxisLinkageParam(lp);
-             e.sendAxisLinkageToZeroTime(1000000);
-         },
-         {pkt(0x0403, {14, 0, 0, 0, 0x27, 0x10, 0x05, 0, 0x01, 0x02, 0x03, 0x04}, 14),
-          pkt(0x040C, {8, 0, 0, 0, 0xBB, 0x80}, 8)}},
-        {"enable axes",
-         [](Executor7& e) {
-             AxisEnableParam en;
-             en.first[0] = en.first[7] = true;
-             en.second[3] = true;
-             e.sendEnableAxis(en);
-         },
-         {pkt(0x0404, {8, 0, 0x81, 0, 0x08}, 8)}},
+        {"linkage time", [](E7& e) { e.sendAxisLinkageParam(linkage()); },
+         lp(0x0403, 14, {0, 0, 0x27, 0x10, 0x05, 0, 0x01, 0x02, 0x03, 0x04})},
+        {"to zero time", [](E7& e) { e.sendAxisLinkageToZeroTime(1000000); }, lp(0x040C, 8, {0, 0, 0xBB, 0x80})},
+        {"enable axes", [](E7& e) { e.sendEnableAxis(kEnable); }, lp(0x0404, 8, {0x81, 0, 0x08})},
     });
 }
 
 TEST(Motion7, Requests) {
     expectRequests({
-        {"clear pulses",
-         [](Executor7& e) {
-             AxisClearParam clear;
-             clear.clear[1] = true;
-             return e.setClearAxisPulse(clear);
-         },
-         {pkt(0xAA46, {0, 0, 0x02})},
-         true},
-        {"stop parameters",
-         [](Executor7& e) {
-             AxisStopParam stop;
-             for (int i = 0; i < 8; ++i) stop.values[i] = static_cast<uint16_t>(0x0100 + i);
-             return e.setAxisLinkageStopParam(stop);
-         },
-         {pkt(0xAA47, {0, 0, 0, 0, 1, 0, 1, 1, 1, 2, 1, 3, 1, 4, 1, 5, 1, 6, 1, 7}, 22)},
-         true},
-        {"stop", [](Executor7& e) { return e.setAxisLinkageStop(); }, {pkt(0xAA48)}, true},
-        {"configuration",
-         [](Executor7& e) {
-             AxisConfigParam config;
-             for (int k = 0; k < 4; ++k) config.config[k][k] = true;
-             return e.setAxisConfig(config);
-         },
-         {pkt(0xAA49, {0, 0, 1, 2, 4, 8})},
-         true},
-        {"enable axes",
-         [](Executor7& e) {
-             AxisEnableParam en;
-             en.first[2] = true;
-             en.second[0] = true;
-             return e.setEnableAxis(en);
-         },
-         {pkt(0xAA4A, {0, 0, 4, 0, 1})},
-         true},
-        {"handwheel",
-         [](Executor7& e) { return e.setHandwheelParam(true, 0x01020304); },
-         {pkt(0xAA50, {0, 0, 1, 1, 2, 3, 4})},
+        {"clear pulses", [](E7& e) { return e.setClearAxisPulse(kClear); }, pkt(0xAA46, {0, 0, 0x02}), true},
+        {"stop parameters", [](E7& e) { return e.setAxisLinkageStopParam(kStop); },
+         pkt(0xAA47, {0, 0, 0, 0, 1, 0, 1, 1, 1, 2, 1, 3, 1, 4, 1, 5, 1, 6, 1, 7}, 22), true},
+        {"stop", [](E7& e) { return e.setAxisLinkageStop(); }, pkt(0xAA48), true},
+        {"configuration", [](E7& e) { return e.setAxisConfig(kConfig); }, pkt(0xAA49, {0, 0, 1, 2, 4, 8}), true},
+        {"enable axes", [](E7& e) { return e.setEnableAxis(kEnable); }, pkt(0xAA4A, {0, 0, 0x81, 0, 0x08}), true},
+        {"handwheel", [](E7& e) { return e.setHandwheelParam(true, 0x01020304); }, pkt(0xAA50, {0, 0, 1, 1, 2, 3, 4}),
          true},
     });
 }

@@ -4,24 +4,42 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "support/bytes.h"
 #include "support/harness.h"
 
+using E7 = Executor7;
+
+// A list packet: its length is also its size, the flag byte is 0, fields start at byte 4.
+inline Bytes lp(uint16_t opcode, uint8_t length, const Bytes& fields = {}) {
+    Bytes b = pkt(opcode, {length}, length);
+    std::copy(fields.begin(), fields.end(), b.begin() + 4);
+    return b;
+}
+
+// One packet, or several in braces.
+struct Packets : std::vector<Bytes> {
+    Packets() = default;
+    Packets(Bytes one) : std::vector<Bytes>{std::move(one)} {}  // NOLINT: a row's single packet
+    Packets(std::initializer_list<Bytes> many) : std::vector<Bytes>(many) {}
+};
+
 // A call on a marking board and every list packet it must queue, in order.
 struct ListRow {
     const char* name;
-    std::function<void(Executor7&)> call;
-    std::vector<Bytes> packets;
+    std::function<void(E7&)> call;
+    Packets packets;
 };
 
 inline void expectList(const std::vector<ListRow>& rows) {
     for (const ListRow& r : rows) {
         Running7 h;
         r.call(h.e7());
-        EXPECT_EQ(h.flushPackets(), r.packets) << r.name;
+        EXPECT_EQ(h.flushPackets(), static_cast<const std::vector<Bytes>&>(r.packets)) << r.name;
     }
 }
 
@@ -29,8 +47,8 @@ inline void expectList(const std::vector<ListRow>& rows) {
 // result (else only the transport does). Each row runs on an accepting, a refusing and a lost link.
 struct RequestRow {
     const char* name;
-    std::function<bool(Executor7&)> call;
-    std::vector<Bytes> requests;
+    std::function<bool(E7&)> call;
+    Packets requests;
     bool judged;
 };
 
@@ -38,7 +56,7 @@ inline void expectRequests(const std::vector<RequestRow>& rows) {
     for (const RequestRow& r : rows) {
         Harness h;
         EXPECT_TRUE(r.call(h.e7())) << r.name;
-        EXPECT_EQ(h.transfer.requests(), r.requests) << r.name;
+        EXPECT_EQ(h.transfer.requests(), static_cast<const std::vector<Bytes>&>(r.requests)) << r.name;
         Harness refused;
         refused.transfer.defaultReply = Bytes{0, 0, 1};
         EXPECT_EQ(r.call(refused.e7()), !r.judged) << r.name << " refused";

@@ -10,16 +10,11 @@ using ::testing::ElementsAre;
 namespace {
 
 // A status reply in which every decoded field has a distinct value.
-Bytes richStateReply() {
-    return replyWith(
-        32, {{4, 0x03},  {5, 0x55},  {6, 0x66},  {7, 0xEE},  {8, 0x12},  {9, 0x34},  {12, 0x03}, {13, 0x00}, {14, 0x10},
-             {15, 0x00}, {16, 0x80}, {17, 0x00}, {18, 0x00}, {19, 0x01}, {20, 0x01}, {21, 0x02}, {22, 0x03}, {23, 0x04},
-             {24, 0xAB}, {25, 0xCD}, {26, 0x0F}, {27, 0xF0}, {28, 0x12}, {29, 0x34}, {30, 0x56}, {31, 0x78}});
-}
+const Bytes kRichState = {0,    0, 0, 0, 0x03, 0x55, 0x66, 0xEE, 0x12, 0x34, 0,    0,    0x03, 0x00, 0x10, 0x00,
+                          0x80, 0, 0, 1, 1,    2,    3,    4,    0xAB, 0xCD, 0x0F, 0xF0, 0x12, 0x34, 0x56, 0x78};
 
-// Connected to a board of this firmware version, the device type reply carrying these bytes too.
-void connectVersion(Harness& h, uint16_t version, std::initializer_list<std::pair<size_t, uint8_t>> more = {}) {
-    Bytes reply = replyWith(64, more);
+// Connected to a board whose device type reply is reply, with the firmware version in bytes 4 and 5.
+void connectVersion(Harness& h, uint16_t version, Bytes reply = Bytes(64, 0)) {
     reply[4] = static_cast<uint8_t>(version >> 8);
     reply[5] = static_cast<uint8_t>(version);
     h.healthyBoard7();
@@ -29,9 +24,9 @@ void connectVersion(Harness& h, uint16_t version, std::initializer_list<std::pai
 
 }  // namespace
 
-TEST(Status7, BaseStateDecodesEveryField) {
+TEST(Status7, BaseStateDecodesEveryFieldAndCachesIt) {
     Running7 h;
-    h.transfer.answer(op7::kDevState, richStateReply());
+    h.transfer.answer(op7::kDevState, kRichState);
     DevBaseState s;
     ASSERT_TRUE(h.executor->getDevState(s, true));
     EXPECT_EQ(s.workState, 3u);
@@ -46,37 +41,15 @@ TEST(Status7, BaseStateDecodesEveryField) {
 
     // Cached reads: no board needed, and none asked while the executor is disabled.
     h.transfer.exchanges.clear();
-    uint32_t value = 0;
-    EXPECT_TRUE(h.executor->getOutPortState(value, false));
-    EXPECT_EQ(value, 0x01020304u);
-    EXPECT_TRUE(h.executor->getInPortState(value, false));
-    EXPECT_EQ(value, 0x80000001u);
-    EXPECT_TRUE(h.executor->getMarkCount(false, value));
-    EXPECT_EQ(value, 0x1234u);
+    uint32_t out = 0, in = 0, count = 0;
+    EXPECT_TRUE(h.executor->getOutPortState(out, false) && h.executor->getInPortState(in, false));
+    EXPECT_TRUE(h.executor->getMarkCount(false, count));
+    EXPECT_EQ(std::make_tuple(out, in, count), std::make_tuple(0x01020304u, 0x80000001u, 0x1234u));
     EXPECT_TRUE(h.executor->getDevOfflineState(false));
     EXPECT_FALSE(h.executor->getDevFlashState(false));
     h.executor->setEnable(false);
     EXPECT_TRUE(h.executor->getDevState(s, true));
     EXPECT_TRUE(h.transfer.exchanges.empty());
-
-    // A short reply reads zeros for the missing bytes.
-    h.executor->setEnable(true);
-    h.transfer.answer(op7::kDevState, Bytes{0xAA, 0x05, 0x00});
-    ASSERT_TRUE(h.executor->getDevState(s, true));
-    EXPECT_EQ(s.workState, 0u);
-    EXPECT_EQ(s.freeCacheKb, 0u);
-    EXPECT_FALSE(s.finished);
-}
-
-TEST(Status7, Firmware1700SendsTheOutputsLeastSignificantByteFirst) {
-    for (uint16_t version : {0x1700, 0x1701}) {
-        Harness h;
-        connectVersion(h, version);
-        h.transfer.answer(op7::kDevState, richStateReply());
-        uint32_t outputs = 0;
-        ASSERT_TRUE(h.executor->getOutPortState(outputs, true));
-        EXPECT_EQ(outputs, version == 0x1700 ? 0x04030201u : 0x01020304u);
-    }
 }
 
 TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
@@ -93,15 +66,11 @@ TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
     EXPECT_EQ(s.workState, 3u);
     EXPECT_FALSE(s.valid);
 
-    uint32_t value = 1;
-    EXPECT_FALSE(h.executor->getMarkCount(true, value));
-    EXPECT_EQ(value, 0u);
-    EXPECT_FALSE(h.executor->getInPortState(value, true));
-    EXPECT_EQ(value, 65535u);
-    EXPECT_FALSE(h.executor->getOutPortState(value, true));
-    EXPECT_EQ(value, 0u);
-    EXPECT_FALSE(h.executor->getDevOfflineState(true));
-    EXPECT_FALSE(h.executor->getDevFlashState(true));
+    uint32_t count = 1, in = 1, out = 1;
+    EXPECT_FALSE(h.executor->getMarkCount(true, count) || h.executor->getInPortState(in, true) ||
+                 h.executor->getOutPortState(out, true));
+    EXPECT_EQ(std::make_tuple(count, in, out), std::make_tuple(0u, 65535u, 0u));
+    EXPECT_FALSE(h.executor->getDevOfflineState(true) || h.executor->getDevFlashState(true));
 }
 
 TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
@@ -112,25 +81,20 @@ TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
     h.transfer.answer(op7::kDevExtState, reply);
     DevExtState s;
     ASSERT_TRUE(h.executor->getDevExtState(s, true));
-    EXPECT_EQ(s.ext0, 0x01000002u);
-    EXPECT_EQ(s.ext1, 0x03u);
+    EXPECT_EQ(std::make_tuple(s.ext0, s.ext1, s.laserState, s.laserState2, s.ext46),
+              std::make_tuple(0x01000002u, 0x03u, 0x3F, 0x02, 0x2E));
     EXPECT_THAT(s.groupA, ElementsAre(0u, 0x40000010u, 0x40000020u, 0x30u));
     EXPECT_THAT(s.groupB, ElementsAre(0u, 0x04u, 0u, 0x06u));
     EXPECT_THAT(s.axisState, ElementsAre(0x0A, 0x05, 0x03, 0x00));
-    EXPECT_EQ(s.laserState, 0x3F);
-    EXPECT_EQ(s.laserState2, 0x02);
-    EXPECT_EQ(s.ext46, 0x2E);
     uint8_t laser = 0;
     EXPECT_TRUE(h.executor->getLaserState(laser));
     EXPECT_EQ(laser, 0x3F);
 
     // A refused refresh keeps the cache; the laser state is then not handed out.
     h.transfer.answer(op7::kDevExtState, replyWith(48, {{2, 1}}));
-    EXPECT_FALSE(h.executor->getDevExtState(s, true));
-    EXPECT_EQ(s.laserState, 0x3F);
     laser = 0xEE;
-    EXPECT_FALSE(h.executor->getLaserState(laser));
-    EXPECT_EQ(laser, 0xEE);
+    EXPECT_FALSE(h.executor->getDevExtState(s, true) || h.executor->getLaserState(laser));
+    EXPECT_EQ(std::make_pair(s.laserState, laser), std::make_pair(uint8_t(0x3F), uint8_t(0xEE)));
     h.transfer.exchanges.clear();
     EXPECT_TRUE(h.executor->getDevExtState(s, false));
     EXPECT_TRUE(h.transfer.exchanges.empty());
@@ -140,29 +104,26 @@ TEST(Status7, VirtualBoardsAreNeverAskedForStateOrModeButForExtendedState) {
     Running7 h;
     h.transfer.virtualLink = true;
     DevBaseState s;
-    EXPECT_TRUE(h.executor->getDevState(s, true));
-    EXPECT_TRUE(s.valid);
-    EXPECT_EQ(h.executor->getBoardMode(), BOARD_MODE_APPLICATION);
-    EXPECT_TRUE(h.transfer.exchanges.empty());
     DevExtState ext;
+    EXPECT_TRUE(h.executor->getDevState(s, true) && s.valid);
+    EXPECT_EQ(h.executor->getBoardMode(), BOARD_MODE_APPLICATION);
     h.executor->getDevExtState(ext, true);
-    EXPECT_EQ(h.transfer.requestsFor(op7::kDevExtState).size(), 1u);
+    EXPECT_EQ(h.transfer.requests(), std::vector<Bytes>{pkt(0xAA07)});
 }
 
 TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
     struct Case {
         uint16_t sent;
         Bytes reply;
-        bool alive;
+        bool ok, alive;
         uint16_t counter;
-        bool ok = true;
     };
     const Case cases[] = {
-        {7, replyWith(8, {{4, 0x08}}), true, 8},
-        {7, replyWith(8, {{4, 0x09}}), false, 9},
-        {0x01FF, replyWith(8, {{5, 0x02}}), true, 0x0200},
-        {65535, replyWith(8, {}), false, 0},                         // no 16-bit wrap
-        {7, replyWith(8, {{2, 0x01}, {4, 0x08}}), false, 7, false},  // refused: both outputs left alone
+        {7, replyWith(8, {{4, 0x08}}), true, true, 8},
+        {7, replyWith(8, {{4, 0x09}}), true, false, 9},
+        {0x01FF, replyWith(8, {{5, 0x02}}), true, true, 0x0200},
+        {65535, replyWith(8, {}), true, false, 0},                   // no 16-bit wrap
+        {7, replyWith(8, {{2, 0x01}, {4, 0x08}}), false, false, 7},  // refused: both outputs left alone
     };
     for (const Case& c : cases) {
         Harness h;
@@ -170,76 +131,50 @@ TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
         uint16_t counter = c.sent;
         bool alive = !c.alive;
         EXPECT_EQ(h.executor->getDevHeartState(counter, alive), c.ok);
-        EXPECT_EQ(alive, c.ok ? c.alive : !c.alive) << c.sent;
-        EXPECT_EQ(counter, c.counter);
+        EXPECT_EQ(std::make_pair(alive, counter), std::make_pair(c.ok ? c.alive : !c.alive, c.counter)) << c.sent;
         EXPECT_EQ(h.transfer.requests(),
                   std::vector<Bytes>{pkt(0xAA01, {0, 0, uint8_t(c.sent), uint8_t(c.sent >> 8)})});
+        EXPECT_EQ(h.transfer.exchanges[0].replyCapacity, 256u);  // every request offers a 256-byte reply area
     }
 }
 
 TEST(Status7, BoardModeReadsTheModeBitNotAStatus) {
-    struct Case {
-        uint8_t byte2;
-        BoardMode mode;
-    };
-    for (const Case& c : {Case{0x04, BOARD_MODE_APPLICATION}, Case{0x05, BOARD_MODE_APPLICATION},
-                          Case{0x01, BOARD_MODE_FACTORY}, Case{0x00, BOARD_MODE_FACTORY}}) {
+    const std::pair<uint8_t, BoardMode> cases[] = {{0x05, BOARD_MODE_APPLICATION}, {0x01, BOARD_MODE_FACTORY}};
+    for (const auto& [byte2, mode] : cases) {
         Harness h;
-        h.transfer.answer(op7::kBoardMode, replyWith(4, {{2, c.byte2}}));
-        EXPECT_EQ(h.executor->getBoardMode(), c.mode) << int(c.byte2);
+        h.transfer.answer(op7::kBoardMode, replyWith(4, {{2, byte2}}));
+        EXPECT_EQ(h.executor->getBoardMode(), mode) << int(byte2);
     }
     Harness lost;
     lost.transfer.failOpcode(op7::kBoardMode);
     EXPECT_EQ(lost.executor->getBoardMode(), BOARD_MODE_NO_ANSWER);
 }
 
+// Versions from byte 38; firmware 0x1700 sends the outputs least significant byte first.
 TEST(Status7, DeviceTypeFillsVersionsAndType) {
-    Harness h;
-    // Versions from byte 38.
-    connectVersion(h, 0x1579,
-                   {{38, 1},
-                    {39, 2},
-                    {40, 3},
-                    {41, 4},
-                    {42, 5},
-                    {43, 6},
-                    {44, 7},
-                    {45, 8},
-                    {46, 0x12},
-                    {47, 0x34},
-                    {48, 0x56},
-                    {49, 0x78},
-                    {50, 0x9A},
-                    {51, 0xBC}});
-    DevInfo info;
-    h.executor->getDevInfo(info);
-    EXPECT_EQ(info.boardType, BOARD_TYPE_PROTOCOL7);
-    EXPECT_EQ(info.sysInfo.verHigh, 0x15);
-    EXPECT_EQ(info.sysInfo.verLow, 0x79);
-    EXPECT_THAT(info.sysInfo.versionA, ElementsAre(1, 2, 3, 4));
-    EXPECT_THAT(info.sysInfo.fpgaVersion, ElementsAre(5, 6, 7, 8));
-    EXPECT_EQ(info.sysInfo.info88, 0x1234);
-    EXPECT_EQ(info.sysInfo.info90, 0x5678);
-    EXPECT_EQ(info.sysInfo.info92, 0x9A);
-    EXPECT_EQ(info.sysInfo.info94, 0xBC);
-
+    for (uint16_t version : {0x1700, 0x1701}) {
+        Harness h;
+        Bytes reply(64, 0);
+        const Bytes versions = {1, 2, 3, 4, 5, 6, 7, 8, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+        std::copy(versions.begin(), versions.end(), reply.begin() + 38);
+        connectVersion(h, version, reply);
+        DevInfo info;
+        h.executor->getDevInfo(info);
+        EXPECT_EQ(info.boardType, BOARD_TYPE_PROTOCOL7);
+        EXPECT_EQ(info.sysInfo.firmwareVersion(), version);
+        EXPECT_THAT(info.sysInfo.versionA, ElementsAre(1, 2, 3, 4));
+        EXPECT_THAT(info.sysInfo.fpgaVersion, ElementsAre(5, 6, 7, 8));
+        EXPECT_EQ(std::make_tuple(info.sysInfo.info88, info.sysInfo.info90, info.sysInfo.info92, info.sysInfo.info94),
+                  std::make_tuple(0x1234, 0x5678, 0x9A, 0xBC));
+        h.transfer.answer(op7::kDevState, kRichState);
+        uint32_t outputs = 0;
+        ASSERT_TRUE(h.executor->getOutPortState(outputs, true));
+        EXPECT_EQ(outputs, version == 0x1700 ? 0x04030201u : 0x01020304u);
+    }
     Harness refused;
-    connectVersion(refused, 0x1579, {{2, 0x01}});
+    connectVersion(refused, 0x1579, replyWith(64, {{2, 0x01}}));
+    DevInfo info;
     refused.executor->getDevInfo(info);
     EXPECT_EQ(info.boardType, BOARD_TYPE_UNKNOWN);
     EXPECT_EQ(info.sysInfo.verHigh, 0);
-}
-
-TEST(Status7, EveryExchangeOffersA256ByteReplyArea) {
-    Running7 h;
-    DevBaseState s;
-    h.executor->getDevState(s, true);
-    uint16_t counter = 1;
-    bool alive = false;
-    h.executor->getDevHeartState(counter, alive);
-    ASSERT_EQ(h.transfer.exchanges.size(), 2u);
-    for (const auto& e : h.transfer.exchanges) {
-        EXPECT_EQ(e.replyCapacity, 256u);
-        EXPECT_TRUE(e.flag);
-    }
 }

@@ -27,101 +27,74 @@ TarnParam exchanged(bool use9Point, bool boxExchange, int32_t nineExchange) {
 
 // Range X and Y of a lens packet: 16 bits at 4 and 6, bit 16 at 10 and 11.
 Bytes lensPacket(uint32_t x, uint32_t y, uint8_t exchange = 0) {
-    return pkt(0x0221, {12, 0, uint8_t(x >> 8), uint8_t(x), uint8_t(y >> 8), uint8_t(y), exchange, 0, uint8_t(x >> 16),
-                        uint8_t(y >> 16)});
+    return lp(
+        0x0221, 12,
+        {uint8_t(x >> 8), uint8_t(x), uint8_t(y >> 8), uint8_t(y), exchange, 0, uint8_t(x >> 16), uint8_t(y >> 16)});
 }
 
 // A 1 mm delay distance after the lens shows the scale the lens left behind.
 Bytes distance(uint32_t units) {
-    return pkt(0x022B, {12, 0, uint8_t(units >> 24), uint8_t(units >> 16), uint8_t(units >> 8), uint8_t(units)});
+    return lp(0x022B, 12, {uint8_t(units >> 24), uint8_t(units >> 16), uint8_t(units >> 8), uint8_t(units)});
+}
+
+// The scale (device units per mm, 546 at first) changes only for a positive field.
+void scales(E7& e) {
+    for (const TarnParam& t : {lens(0, 65535), lens(2, 1001), lens(std::nan(""), 1000)}) {
+        e.sendLenPara(t, false, 2);
+        e.sendDelayDistanceWait(1, 0);
+    }
+}
+
+PenParam pen() {
+    PenParam p;
+    p.lightDelayA = 0x0102;
+    p.lightDelayB = 0x0304;
+    return p;
 }
 
 }  // namespace
 
+// Vectors: steps, delay, then x and y as their low 24 bits. Absolute vectors take at least one
+// step, relative ones none only for a zero offset.
 TEST(Vector7, Packets) {
     expectList({
-        {"jump to the centre",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(32768, 32768), 10000, 500), 10500u); },
-         {pkt(0x0241, {18, 0, 0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00}, 18)}},
-        // Absolute vectors take at least one step, relative ones none only for a zero offset.
-        {"abs jump, 0 steps",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToAbs(P(5, 5), 0, 5), 6u); },
-         {pkt(0x0241, {18, 0, 0, 1, 0, 5, 0, 0, 5, 0, 0, 5}, 18)}},
-        {"abs mark, 0 steps",
-         [](Executor7& e) { EXPECT_EQ(e.sendLineToAbs(P(0, 0), 0, 0), 1u); },
-         {pkt(0x0245, {18, 0, 0, 1}, 18)}},
-        {"rel jump of zero length",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, 0), 0, 1), 1u); },
-         {pkt(0x0242, {18, 0, 0, 0, 0, 1}, 18)}},
-        {"rel jump",
-         [](Executor7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, -3), 0, 1), 2u); },
-         {pkt(0x0242, {18, 0, 0, 1, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFD}, 18)}},
-        // Coordinates travel as their low 24 bits.
-        {"rel mark",
-         [](Executor7& e) { EXPECT_EQ(e.sendLineToRel(P(-1, 0x12345678), 40, 2), 42u); },
-         {pkt(0x0246, {18, 0, 0, 40, 0, 2, 0xFF, 0xFF, 0xFF, 0x34, 0x56, 0x78}, 18)}},
+        {"jump to the centre", [](E7& e) { EXPECT_EQ(e.sendMoveToAbs(P(32768, 32768), 10000, 500), 10500u); },
+         lp(0x0241, 18, {0x27, 0x10, 0x01, 0xF4, 0x00, 0x80, 0x00, 0x00, 0x80, 0x00})},
+        {"abs mark, 0 steps", [](E7& e) { EXPECT_EQ(e.sendLineToAbs(P(0, 0), 0, 0), 1u); }, lp(0x0245, 18, {0, 1})},
+        {"rel jump of zero length", [](E7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, 0), 0, 1), 1u); },
+         lp(0x0242, 18, {0, 0, 0, 1})},
+        {"rel jump", [](E7& e) { EXPECT_EQ(e.sendMoveToRel(P(0, -3), 0, 1), 2u); },
+         lp(0x0242, 18, {0, 1, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFD})},
+        {"rel mark", [](E7& e) { EXPECT_EQ(e.sendLineToRel(P(-1, 0x12345678), 40, 2), 42u); },
+         lp(0x0246, 18, {0, 40, 0, 2, 0xFF, 0xFF, 0xFF, 0x34, 0x56, 0x78})},
         // Half ticks; doubling wraps in 32 bits; 0 is dropped.
-        {"delays",
-         [](Executor7& e) {
-             e.sendDelayTime(0);
-             e.sendDelayTime(3);
-             e.sendDelayTime(0x80000001u);
-         },
-         {pkt(0x0A00, {8, 0, 0, 0, 0, 6}, 8), pkt(0x0A00, {8, 0, 0, 0, 0, 2}, 8)}},
-        {"light delays, B first",
-         [](Executor7& e) {
-             PenParam pen;
-             pen.lightDelayA = 0x0102;
-             pen.lightDelayB = 0x0304;
-             e.sendLightOnDelay(pen);
-         },
-         {pkt(0x0208, {8, 0, 3, 4, 1, 2}, 8)}},
-        {"red light",
-         [](Executor7& e) {
-             e.sendRedSignal(true);
-             e.sendRedSignal(false);
-         },
-         {pkt(0x0212, {6, 0, 1}, 6), pkt(0x0212, {6}, 6)}},
+        {"no delay", [](E7& e) { e.sendDelayTime(0); }, {}},
+        {"delay wraps", [](E7& e) { e.sendDelayTime(0x80000001u); }, lp(0x0A00, 8, {0, 0, 0, 2})},
+        {"light delays, B first", [](E7& e) { e.sendLightOnDelay(pen()); }, lp(0x0208, 8, {3, 4, 1, 2})},
+        {"red light on", [](E7& e) { e.sendRedSignal(true); }, lp(0x0212, 6, {1})},
+        {"red light off", [](E7& e) { e.sendRedSignal(false); }, lp(0x0212, 6)},
         // Ranges: the resolution, or for fly marking the area's share of it, rounded up.
-        {"no field",
-         [](Executor7& e) { e.sendLenPara(lens(0, 65535, 50, 50), true, 100); },
-         {lensPacket(0xFFFF, 0xFFFF)}},
-        {"fly, half the area",
-         [](Executor7& e) { e.sendLenPara(lens(100, 65536, 50, 25), true, 100); },
-         {lensPacket(0x8000, 0x4000)}},
-        {"fly, area beyond field",
-         [](Executor7& e) { e.sendLenPara(lens(100, 65536, 150, 100), true, 199); },
-         {lensPacket(0x10000, 0x10000)}},
-        {"not fly",
-         [](Executor7& e) { e.sendLenPara(lens(100, 0x10000, 50, 50), true, 2); },
-         {lensPacket(0x10000, 0x10000)}},
-        {"just outside fly range",
-         [](Executor7& e) { e.sendLenPara(lens(100, 1000, 50, 50), true, 200); },
-         {lensPacket(1000, 1000)}},
-        {"ceil", [](Executor7& e) { e.sendLenPara(lens(300, 1000, 100, 100), true, 150); }, {lensPacket(334, 334)}},
+        {"no field", [](E7& e) { e.sendLenPara(lens(0, 65535, 50, 50), true, 100); }, lensPacket(0xFFFF, 0xFFFF)},
+        {"fly, half the area", [](E7& e) { e.sendLenPara(lens(100, 65536, 50, 25), true, 100); },
+         lensPacket(0x8000, 0x4000)},
+        {"fly, area beyond field", [](E7& e) { e.sendLenPara(lens(100, 65536, 150, 100), true, 199); },
+         lensPacket(0x10000, 0x10000)},
+        {"not fly", [](E7& e) { e.sendLenPara(lens(100, 0x10000, 50, 50), true, 2); }, lensPacket(0x10000, 0x10000)},
+        {"just outside fly range", [](E7& e) { e.sendLenPara(lens(100, 1000, 50, 50), true, 200); },
+         lensPacket(1000, 1000)},
+        {"ceil", [](E7& e) { e.sendLenPara(lens(300, 1000, 100, 100), true, 150); }, lensPacket(334, 334)},
         // The exchange flag comes from the calibration in force.
-        {"box exchange",
-         [](Executor7& e) { e.sendLenPara(exchanged(false, true, 0), false, 2); },
-         {lensPacket(0xFFFF, 0xFFFF, 1)}},
-        {"box, no exchange",
-         [](Executor7& e) { e.sendLenPara(exchanged(false, false, 5), false, 2); },
-         {lensPacket(0xFFFF, 0xFFFF, 0)}},
-        {"9-point exchange",
-         [](Executor7& e) { e.sendLenPara(exchanged(true, false, 5), false, 2); },
-         {lensPacket(0xFFFF, 0xFFFF, 1)}},
-        {"9-point, no exchange",
-         [](Executor7& e) { e.sendLenPara(exchanged(true, true, 0), false, 2); },
-         {lensPacket(0xFFFF, 0xFFFF, 0)}},
-        // The scale (device units per mm, 546 at first) changes only for a positive field.
+        {"box exchange", [](E7& e) { e.sendLenPara(exchanged(false, true, 0), false, 2); },
+         lensPacket(0xFFFF, 0xFFFF, 1)},
+        {"box, no exchange", [](E7& e) { e.sendLenPara(exchanged(false, false, 5), false, 2); },
+         lensPacket(0xFFFF, 0xFFFF, 0)},
+        {"9-point exchange", [](E7& e) { e.sendLenPara(exchanged(true, false, 5), false, 2); },
+         lensPacket(0xFFFF, 0xFFFF, 1)},
+        {"9-point, no exchange", [](E7& e) { e.sendLenPara(exchanged(true, true, 0), false, 2); },
+         lensPacket(0xFFFF, 0xFFFF, 0)},
+        // 1001 / 2 = 500.5 rounds half away.
         {"scale kept without a field",
-         [](Executor7& e) {
-             e.sendLenPara(lens(0, 65535), false, 2);
-             e.sendDelayDistanceWait(1, 0);
-             e.sendLenPara(lens(2, 1001), false, 2);  // 500.5: rounds half away
-             e.sendDelayDistanceWait(1, 0);
-             e.sendLenPara(lens(std::nan(""), 1000), false, 2);
-             e.sendDelayDistanceWait(1, 0);
-         },
+         scales,
          {lensPacket(0xFFFF, 0xFFFF), distance(546), lensPacket(1001, 1001), distance(501), lensPacket(1000, 1000),
           distance(501)}},
     });
@@ -129,17 +102,7 @@ TEST(Vector7, Packets) {
 
 TEST(Vector7, RedLightNowIsJudgedByTheBoard) {
     expectRequests({
-        {"on", [](Executor7& e) { return e.setRedSignal(true); }, {pkt(0xAA2E, {1})}, true},
-        {"off", [](Executor7& e) { return e.setRedSignal(false); }, {pkt(0xAA2E)}, true},
+        {"on", [](E7& e) { return e.setRedSignal(true); }, pkt(0xAA2E, {1}), true},
+        {"off", [](E7& e) { return e.setRedSignal(false); }, pkt(0xAA2E), true},
     });
-}
-
-TEST(Vector7, EncodersQueueEvenWhileStopped) {
-    Harness h;
-    h.healthyBoard7();
-    ASSERT_EQ(h.connect(), SDK_OK);
-    h.e7().sendLineToAbs(P(1, 2), 3, 4);
-    EXPECT_TRUE(h.transfer.frames().empty());
-    h.executor->setRun();
-    EXPECT_EQ(h.flushPackets().size(), 1u);
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -35,7 +36,9 @@ void clipPair(Table& a, Table& b, double limit, ClipState& st) {
     Table outA;
     Table outB;
     if (!a.empty()) {
-        for (size_t i = 0; i < b.size();) {
+        // Pairs: a table longer than its partner has no point to pair its extra entries with.
+        const size_t pairs = std::min(a.size(), b.size());
+        for (size_t i = 0; i < pairs;) {
             const double x = a[i];
             const double y = b[i];
             if (-limit > x || -limit > y) {

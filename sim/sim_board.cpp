@@ -57,6 +57,11 @@ Trace SimBoard::trace() const {
     return m_model->trace;
 }
 
+void SimBoard::clearTrace() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_model->trace.clear();
+}
+
 BoardErrors SimBoard::errors() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_model->errors;

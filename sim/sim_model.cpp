@@ -17,7 +17,12 @@ SimModel::SimModel(const SimConfig& cfg)
 }
 
 void SimModel::record(const TraceEvent& e) {
-    if (config.recordTrace) trace.events.push_back(e);
+    if (!config.recordTrace) return;
+    if (trace.events.size() < config.traceLimit) {
+        trace.events.push_back(e);
+    } else {
+        ++trace.dropped;
+    }
 }
 
 namespace {

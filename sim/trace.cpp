@@ -116,7 +116,9 @@ std::string Trace::toJson() const {
         }
         out << "}";
     }
-    out << (events.empty() ? "]\n" : "\n]\n");
+    // The trace limit cut the record short: say how much is missing rather than look complete.
+    if (dropped != 0) out << (events.empty() ? "\n" : ",\n") << "  {\"kind\":\"dropped\",\"count\":" << dropped << "}";
+    out << (events.empty() && dropped == 0 ? "]\n" : "\n]\n");
     if (!out) throw std::bad_alloc();  // a stream that ran out of memory only sets a flag
     return out.str();
 }
@@ -177,6 +179,9 @@ std::string Trace::toSvg(int pixels) const {
     out << "<rect x=\"0\" y=\"0\" width=\"65536\" height=\"" << height << "\" fill=\"white\"/>\n";
     out << "<rect x=\"0\" y=\"0\" width=\"65536\" height=\"65536\" fill=\"white\" stroke=\"#888\" stroke-width=\""
         << 2 * unit << "\"/>\n";
+    if (dropped != 0)
+        out << "<text x=\"" << row << "\" y=\"" << 1.5 * row << "\" font-family=\"sans-serif\" font-size=\""
+            << 0.7 * row << "\" fill=\"#c00\">" << dropped << " later events not kept (trace limit)</text>\n";
     out << body.str() << "</svg>\n";
     if (!out || !body) throw std::bad_alloc();  // a stream that ran out of memory only sets a flag
     return out.str();

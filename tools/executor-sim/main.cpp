@@ -19,8 +19,8 @@ namespace {
 
 const char* const kFooter =
     "The bound address is printed as \"listening on HOST:PORT\". SIGUSR1 writes the trace files and goes on\n"
-    "serving; SIGINT or SIGTERM ends the program and prints what was served: \"executed N, repeated N,\n"
-    "stale N, malformed N, lost N in and N out, busy N\".\n";
+    "serving; SIGUSR2 clears the trace (between jobs); SIGINT or SIGTERM ends the program and prints what\n"
+    "was served: \"executed N, repeated N, stale N, malformed N, lost N in and N out, busy N\".\n";
 
 struct Options {
     std::string host = "127.0.0.1";
@@ -117,6 +117,9 @@ int parse(int argc, char** argv, Options& options) {
     app.add_flag("--stall", options.faults.stallMemory, "command memory never drains");
     app.add_option("--trace", options.svgPath, "write a picture of the trace (SVG) on exit and on SIGUSR1");
     app.add_option("--json", options.jsonPath, "write the trace events (JSON) likewise");
+    app.add_option("--trace-limit", options.config.traceLimit,
+                   "events kept in the trace (about 72 bytes each); later ones are counted, not kept")
+        ->capture_default_str();
     app.add_flag("--verbose", options.verbose, "log every request to standard error");
     try {
         app.parse(argc, argv);
@@ -168,6 +171,7 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     sim::SimBoard board(options.config);
@@ -192,6 +196,11 @@ int main(int argc, char** argv) {
         if (sigwait(&signals, &signal) != 0) continue;
         if (signal == SIGUSR1) {
             writeTrace(options, board);
+            continue;
+        }
+        if (signal == SIGUSR2) {
+            board.clearTrace();
+            std::cout << "trace cleared" << std::endl;
             continue;
         }
         break;

@@ -25,6 +25,7 @@ struct SimConfig {
     uint16_t firmwareVersion = 0x1800;        // protocol 7 version word
     uint8_t fpgaVersion[4] = {5, 5, 80, 12};  // protocol 5: sub type 3, offline support
     bool recordTrace = true;                  // false keeps memory flat over long jobs; trace() stays empty
+    size_t traceLimit = 1'000'000;            // events kept (about 72 MB); later ones only counted
 };
 
 // Problems the board found in what it was sent.
@@ -70,6 +71,8 @@ public:
     const SimConfig& config() const;
     Faults& faults();
     Trace trace() const;
+    // Forgets the trace, e.g. between jobs on a long-running board.
+    void clearTrace();
     BoardErrors errors() const;
     uint64_t clock() const;  // ticks executed so far
     int exchanges() const;   // requests and frames received so far

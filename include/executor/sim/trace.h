@@ -43,8 +43,12 @@ struct TraceEvent {
 class Trace {
 public:
     std::vector<TraceEvent> events;
+    uint64_t dropped = 0;  // events past the board's trace limit: executed, not kept
 
-    void clear() { events.clear(); }
+    void clear() {
+        events.clear();
+        dropped = 0;
+    }
     size_t marks() const;
     size_t jumps() const;
     // Total marked length in device units.

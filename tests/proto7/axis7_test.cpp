@@ -10,32 +10,29 @@
 TEST(Axis7, Packets) {
     expectList({
         // Ramp length (2 + 10) * 0.0625 * 0.5 * 1000 = 375.
-        {"pulse move", [](E7& e) { e.sendAxisMovePulse(axis(0), 5, true); },
+        {[](E7& e) { e.sendAxisMovePulse(axis(0), 5, true); },
          lp(0x03A0, 28, {0x01, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0x07, 0xD0, 0x27, 0x10, 62, 0, 0, 0, 0, 0, 0x01, 0x77})},
         // Count 3 * 4 units * 1000; direction from the home direction; ramp (4 - 1) / 12 s = 250 ms.
-        {"homing", [](E7& e) { e.sendAxisMovePulse(homingAxis(1), 99, false); },
+        {[](E7& e) { e.sendAxisMovePulse(homingAxis(1), 99, false); },
          lp(0x03A0, 28,
             {0x0A, 0x02, 0, 0, 0, 0, 0, 0, 0x2E, 0xE0, 0, 0, 0, 0, 0, 0x03, 0xE8, 0x0F, 0xA0, 250, 0, 0, 2, 0x71})},
-        {"array form fills both slots",
-         [](E7& e) {
+        {[](E7& e) {
              e.sendAxisMovePulse(arrayOf({axis(1), axis(0)}), {7, 0}, {true, false});
          },
          lp(0x03A0, 28, {0x02, 0,    0,  0,    0,    1,    0,    0,  0, 7,    0x07, 0xD0,
                          0x27, 0x10, 62, 0x07, 0xD0, 0x27, 0x10, 62, 1, 0x77, 1,    0x77})},
         // Ramp length (100.7 + 2000.2) * 0.3 * 0.5 = 315.1 -> 315; (10 + 20) * 0.1 * 0.5 = 1.5 -> 1.
-        {"direct move 0", [](E7& e) { e.sendMovePulse(AXIS_ID_0, true, true, 1000, true, 100.7f, 2000.2f, 300); },
+        {[](E7& e) { e.sendMovePulse(AXIS_ID_0, true, true, 1000, true, 100.7f, 2000.2f, 300); },
          lp(0x03A0, 28,
             {0x05, 0x01, 0, 0, 0x03, 0xE8, 0, 0, 0, 0, 0, 100, 0x07, 0xD0, 255, 0, 0, 0, 0, 0, 0x01, 0x3B})},
-        {"direct move 1", [](E7& e) { e.sendMovePulse(AXIS_ID_1, false, false, 70000, true, 10, 20, 100); },
+        {[](E7& e) { e.sendMovePulse(AXIS_ID_1, false, false, 70000, true, 10, 20, 100); },
          lp(0x03A0, 28, {0x02, 0x00, 0, 0, 0, 0, 0, 0x01, 0x11, 0x70, 0, 0, 0, 0, 0, 0, 10, 0, 20, 100, 0, 0, 0, 1})},
-        {"direct move, no such axis", [](E7& e) { e.sendMovePulse(2, true, true, 5, true, 1, 2, 3); }, lp(0x03A0, 28)},
-        {"axis to galvo, X",
-         [](E7& e) {
+        {[](E7& e) { e.sendMovePulse(2, true, true, 5, true, 1, 2, 3); }, lp(0x03A0, 28)},
+        {[](E7& e) {
              e.sendAxis_03B1(1, 0x01020304, true, false, true, {0x111111, 0x1222222}, 0xABCDEF);
          },
          lp(0x03B1, 18, {0xAB, 0xCD, 0xEF, 0, 0, 0x22, 0x22, 0x22, 0x85, 0x11, 0x01, 0x02, 0x03, 0x04})},
-        {"axis to galvo, Y",
-         [](E7& e) {
+        {[](E7& e) {
              e.sendAxis_03B1(0, 0, false, true, false, {-1, 0}, 0);
          },
          lp(0x03B1, 18, {0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x04})},

@@ -59,14 +59,14 @@ Bytes point(uint16_t op, uint32_t a, uint32_t b, uint16_t slope) {
 // cut toward zero.
 TEST(Galvo7, BoxPackets) {
     expectList({
-        {"invert Y", [](E7& e) { e.sendGalvoBoxParam(lens(100, false, false, true)); },
+        {[](E7& e) { e.sendGalvoBoxParam(lens(100, false, false, true)); },
          lp(0x0224, 24, {0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0xC0, 0})},
         // 0.9 * 16384 = 14745.6, inverted -14745 = 0xC667; 0.01 * 16384 = 163.8 -> 0x00A3,
         // -163.8 -> 0xFF5D; m12 = -0.5 * 0.9 * 16384 = -7372.8 -> 0xE334.
-        {"coefficients, invert X", [](E7& e) { e.sendGalvoBoxParam(coefficients(false)); },
+        {[](E7& e) { e.sendGalvoBoxParam(coefficients(false)); },
          lp(0x0224, 24, {0, 0, 0xFF, 0x5D, 0x00, 0xA3, 0, 0, 0xC6, 0x67, 0xE3, 0x34, 0, 0, 0x40, 0})},
         // Exchanged: m11 = 0.25 * 1.1, m12 = 1.1, m21 = -0.9, m22 = -0.5 * 0.9.
-        {"exchanged coefficients, invert Y", [](E7& e) { e.sendGalvoBoxParam(coefficients(true)); },
+        {[](E7& e) { e.sendGalvoBoxParam(coefficients(true)); },
          lp(0x0224, 24,
             {0xFE, 0xB9, 0xFF, 0x5D, 0x00, 0xA3, 0x01, 0x47, 0x11, 0x99, 0x46, 0x66, 0xC6, 0x67, 0xE3, 0x34})},
     });

@@ -30,35 +30,24 @@ TEST(Status7, BaseStateDecodesEveryFieldAndCachesIt) {
                               s.markCount, s.status30),
               std::make_tuple(0x66, 0x1234, 4096u, 0x80000001u, 0x01020304u, 0xABCD, 0x0FF0, 0x1234u, 0x5678));
 
-    // Cached reads: no board needed, and none asked while the executor is disabled.
+    // Cached reads need no board; a refused or lost refresh keeps the cache but clears valid.
     h.transfer.exchanges.clear();
     uint32_t out = 0, in = 0, count = 0;
-    EXPECT_TRUE(h.executor->getOutPortState(out, false) && h.executor->getInPortState(in, false));
-    EXPECT_TRUE(h.executor->getMarkCount(false, count));
+    EXPECT_TRUE(h.executor->getOutPortState(out, false) && h.executor->getInPortState(in, false) &&
+                h.executor->getMarkCount(false, count) && h.executor->getDevOfflineState(false));
     EXPECT_EQ(std::make_tuple(out, in, count), std::make_tuple(0x01020304u, 0x80000001u, 0x1234u));
-    EXPECT_TRUE(h.executor->getDevOfflineState(false));
     EXPECT_FALSE(h.executor->getDevFlashState(false));
-    h.executor->setEnable(false);
-    EXPECT_TRUE(h.executor->getDevState(s, true));
     EXPECT_TRUE(h.transfer.exchanges.empty());
-}
-
-TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
-    Running7 h;
-    h.transfer.answer(op7::kDevState, stateReply7(77, false, 3));
-    DevBaseState s;
-    ASSERT_TRUE(h.executor->getDevState(s, true));
     h.transfer.answer(op7::kDevState, replyWith(32, {{2, 0x01}, {13, 0x05}}));
     EXPECT_FALSE(h.executor->getDevState(s, true));
-    EXPECT_EQ(std::make_tuple(s.freeCacheKb, s.valid), std::make_tuple(77u, false));
+    EXPECT_EQ(std::make_tuple(s.freeCacheKb, s.valid), std::make_tuple(4096u, false));
     h.transfer.failOpcode(op7::kDevState);
-    EXPECT_FALSE(h.executor->getDevState(s, true));
-    EXPECT_EQ(std::make_tuple(s.workState, s.valid), std::make_tuple(3u, false));
-    uint32_t count = 1, in = 1, out = 1;
     EXPECT_FALSE(h.executor->getMarkCount(true, count) || h.executor->getInPortState(in, true) ||
-                 h.executor->getOutPortState(out, true));
-    EXPECT_EQ(std::make_tuple(count, in, out), std::make_tuple(0u, 65535u, 0u));
+                 h.executor->getOutPortState(out, true) || h.executor->getDevState(s, true));
+    EXPECT_EQ(std::make_tuple(count, in, out, s.workState, s.valid), std::make_tuple(0u, 65535u, 0u, 3u, false));
     EXPECT_FALSE(h.executor->getDevOfflineState(true) || h.executor->getDevFlashState(true));
+    h.executor->setEnable(false);  // disabled: the cache, without asking
+    EXPECT_TRUE(h.executor->getDevState(s, true));
 }
 
 TEST(Status7, ExtendedStateDecodesAxesAndLaser) {

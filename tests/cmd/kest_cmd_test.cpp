@@ -62,11 +62,9 @@ TEST(KestCmd, FieldsLandAtTheirOffsets) {
     EXPECT_EQ(c->m_data[6], 0);  // the inline buffer behind the packet stays untouched
 
     KestCmd params(0xAA10, true);
-    params.setParam1(0x0001);
     params.setParam2(0x0203);
     params.setParam4(0x0607);
-    params.setParam5(0xBEEF);
-    EXPECT_EQ(wireOf(params), pkt(0xAA10, {0x00, 0x01, 2, 3, 0, 0, 6, 7, 0xBE, 0xEF}));
+    EXPECT_EQ(wireOf(params), pkt(0xAA10, {0, 0, 2, 3, 0, 0, 6, 7}));
 
     c = makeListPacket(0x0241, 18);
     PacketWriter(*c).be16(4, 0x2710).be24(8, 0xFFFFFFFF).be32(11, 0x01020304).le32(14, 0xA1B2C3D4).bit(17, 3, true);
@@ -94,9 +92,7 @@ TEST(PacketPool, DestroyedPacketsAreReusedAndTheCacheIsBounded) {
     const size_t cached = packet_pool::cachedBlocks();
     first.reset();
     EXPECT_EQ(packet_pool::cachedBlocks(), cached + 1);
-    auto second = makeListPacket(0x0200, 18);
-    EXPECT_EQ(second.get(), address);
-    EXPECT_EQ(packet_pool::cachedBlocks(), cached);
+    EXPECT_EQ(makeListPacket(0x0200, 18).get(), address);
     std::vector<std::unique_ptr<KestCmd>> many;
     for (size_t i = 0; i < packet_pool::kMaxCached + 10; ++i) many.push_back(makeListPacket(0x0100, 8));
     many.clear();

@@ -7,14 +7,8 @@ using ::testing::ElementsAre;
 
 namespace {
 
-AxisSetting setting(int32_t axisNo, uint8_t invert = 0) {
-    AxisSetting s;
-    s.axisNo = axisNo;
-    s.dirInvert = invert;
-    s.pulsesPerTurn = 1000;
-    s.travelPerTurn = 2;  // 500 pulses per unit
-    return s;
-}
+// 500 pulses per unit.
+AxisSetting setting(int32_t axisNo, uint8_t invert = 0) { return {axisNo, invert, 1000, 2}; }
 
 MATCHER_P4(IsState, axisNo, flags, raw, position, "") {
     const std::vector<int> f = {arg.flag0, arg.flag1, arg.flag2, arg.flag3, arg.flag4, arg.flag5};
@@ -22,30 +16,7 @@ MATCHER_P4(IsState, axisNo, flags, raw, position, "") {
            arg.position == position;
 }
 
-AxisSetting withValues(AxisSetting s) {
-    s.motionValue1 = 1;
-    s.motionValue2 = 2;
-    s.motionValue3 = 0.5f;
-    s.modeFlag = 1;
-    return s;
-}
-
-AxisLinkageParam linkage() {
-    AxisLinkageParam lp;
-    lp.time = 208333.0f;
-    lp.option1 = lp.option3 = true;
-    lp.value1 = 0x0102;
-    lp.value2 = 0x0304;
-    return lp;
-}
-
 const AxisEnableParam kEnable = {{true, false, false, false, false, false, false, true}, {false, false, false, true}};
-const AxisConfigParam kConfig = {{{true}, {false, true}, {false, false, true}, {false, false, false, true}}};
-const AxisStopParam kStop = {{0x0100, 0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0x0107}};
-const AxisClearParam kClear = {{false, true}};
-const AxisMoveParam kMove[] = {{-1, true}, {2, false}, {3, true}, {4, false}, {1, false}, {0, true}};
-const AxisMoveZeroParam kZero[] = {{1, false, 1}, {2, true, 0}, {3, false, 1},
-                                   {4, false, 1}, {0, true, 0}, {0, false, 0}};
 
 }  // namespace
 
@@ -53,49 +24,58 @@ TEST(Motion7, ListPackets) {
     const Bytes joined = lp(0x0301, 20, {0x84, 0, 0, 100, 0, 0, 1, 0, 0, 2, 0, 0, 4, 0, 0, 3});  // d before c
     expectList({
         // 500 pulses per unit: 1000, 500 and 250.
-        {"axis parameters", [](E7& e) { e.sendMotionAxisSetPar(withValues(setting(1))); },
+        {[](E7& e) {
+             e.sendMotionAxisSetPar({1, 0, 1000, 2, 1, 2, 0.5f, 1});
+         },
          lp(0x0300, 20, {0x08, 1, 0, 0, 0, 0, 0x00, 0x03, 0xE8, 0x00, 0x01, 0xF4, 0x00, 0x00, 0xFA})},
         // Inverted: a forward count goes the negative way.
-        {"joined move", [](E7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 1, 2, 3, 4, false); }, {joined}},
-        {"inverted reverse", [](E7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 0, 0, 0, 0, true); },
+        {[](E7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 1, 2, 3, 4, false); }, {joined}},
+        {[](E7& e) { e.sendMotionAxisJoinMove(setting(0, 1), 100, 0, 0, 0, 0, true); },
          lp(0x0301, 20, {0x04, 0, 0, 100})},
         // Axis 5's bit and the direction bit are the same bit.
-        {"alone move", [](E7& e) { e.sendMotionAxisAloneMove(setting(5), 7, 0x1234567, 0, 0, 0, true); },
+        {[](E7& e) { e.sendMotionAxisAloneMove(setting(5), 7, 0x1234567, 0, 0, 0, true); },
          lp(0x0302, 20, {0x80, 0, 0, 7, 0x23, 0x45, 0x67})},
-        {"receive flag", [](E7& e) { e.sendMotionAxisRcvFlag(true); }, lp(0x0310, 6, {1})},
-        {"energy", [](E7& e) { e.sendMotionAxisJoinEnergy(1, 0x1000002, 3, 0xEE, 5); },
+        {[](E7& e) { e.sendMotionAxisRcvFlag(true); }, lp(0x0310, 6, {1})},
+        {[](E7& e) { e.sendMotionAxisJoinEnergy(1, 0x1000002, 3, 0xEE, 5); },
          lp(0x0313, 18, {0, 0, 1, 0, 0, 2, 0, 0, 3, 0xEE, 0, 0, 5})},
-        {"run flags", [](E7& e) { e.sendMotionAxisRunFlag(true, true, 0xFF); }, lp(0x0340, 6, {0x7F})},
-        {"run flag 2", [](E7& e) { e.sendMotionAxisRunFlag(false, true, 2); }, lp(0x0340, 6, {0x0A})},
-        {"linkage XYZR", [](E7& e) { e.sendAxisLinkageXYZR(kMove[0], kMove[1], kMove[2], kMove[3]); },
+        {[](E7& e) { e.sendMotionAxisRunFlag(true, true, 0xFF); }, lp(0x0340, 6, {0x7F})},
+        {[](E7& e) { e.sendMotionAxisRunFlag(false, true, 2); }, lp(0x0340, 6, {0x0A})},
+        {[](E7& e) {
+             e.sendAxisLinkageXYZR({-1, true}, {2, false}, {3, true}, {4, false});
+         },
          lp(0x0401, 22, {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0x05})},
-        {"linkage ABCD", [](E7& e) { e.sendAxisLinkageABCD(kMove[4], kMove[5], kMove[4], kMove[5]); },
-         lp(0x0402, 22, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0x0A})},
-        {"ABCD to zero", [](E7& e) { e.sendAxisLinkageABCDToZero(kZero[0], kZero[1], kZero[2], kZero[3]); },
+        {[](E7& e) {
+             e.sendAxisLinkageABCDToZero({1, false, 1}, {2, true, 0}, {3, false, 1}, {4, false, 1});
+         },
          lp(0x040B, 22, {0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0x02, 0x0D})},
-        {"XYZR to zero", [](E7& e) { e.sendAxisLinkageXYZRToZero(kZero[4], kZero[5], kZero[5], kZero[5]); },
-         lp(0x040A, 22, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01})},
         // Times in periods of 20.8333 ns: 10000; 48000.08 -> 48000.
-        {"linkage time", [](E7& e) { e.sendAxisLinkageParam(linkage()); },
+        {[](E7& e) {
+             e.sendAxisLinkageParam({208333.0f, true, false, true, 0x0102, 0x0304});
+         },
          lp(0x0403, 14, {0, 0, 0x27, 0x10, 0x05, 0, 0x01, 0x02, 0x03, 0x04})},
-        {"to zero time", [](E7& e) { e.sendAxisLinkageToZeroTime(1000000); }, lp(0x040C, 8, {0, 0, 0xBB, 0x80})},
-        {"enable axes", [](E7& e) { e.sendEnableAxis(kEnable); }, lp(0x0404, 8, {0x81, 0, 0x08})},
+        {[](E7& e) { e.sendAxisLinkageToZeroTime(1000000); }, lp(0x040C, 8, {0, 0, 0xBB, 0x80})},
+        {[](E7& e) { e.sendEnableAxis(kEnable); }, lp(0x0404, 8, {0x81, 0, 0x08})},
     });
 }
 
 TEST(Motion7, Requests) {
+    const AxisStopParam stop = {{0x0100, 0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0x0107}};
+    const AxisConfigParam config = {{{true}, {false, true}, {false, false, true}, {false, false, false, true}}};
     expectRequests({
-        {"clear pulses", [](E7& e) { return e.setClearAxisPulse(kClear); }, pkt(0xAA46, {0, 0, 0x02}), true},
-        {"stop parameters", [](E7& e) { return e.setAxisLinkageStopParam(kStop); },
+        {[](E7& e) {
+             return e.setClearAxisPulse({{false, true}});
+         },
+         pkt(0xAA46, {0, 0, 0x02}), true},
+        {[&](E7& e) { return e.setAxisLinkageStopParam(stop); },
          pkt(0xAA47, {0, 0, 0, 0, 1, 0, 1, 1, 1, 2, 1, 3, 1, 4, 1, 5, 1, 6, 1, 7}, 22), true},
-        {"stop", [](E7& e) { return e.setAxisLinkageStop(); }, pkt(0xAA48), true},
-        {"configuration", [](E7& e) { return e.setAxisConfig(kConfig); }, pkt(0xAA49, {0, 0, 1, 2, 4, 8}), true},
-        {"enable axes", [](E7& e) { return e.setEnableAxis(kEnable); }, pkt(0xAA4A, {0, 0, 0x81, 0, 0x08}), true},
-        {"handwheel", [](E7& e) { return e.setHandwheelParam(true, 0x01020304); }, pkt(0xAA50, {0, 0, 1, 1, 2, 3, 4}),
-         true},
+        {[](E7& e) { return e.setAxisLinkageStop(); }, pkt(0xAA48), true},
+        {[&](E7& e) { return e.setAxisConfig(config); }, pkt(0xAA49, {0, 0, 1, 2, 4, 8}), true},
+        {[](E7& e) { return e.setEnableAxis(kEnable); }, pkt(0xAA4A, {0, 0, 0x81, 0, 0x08}), true},
+        {[](E7& e) { return e.setHandwheelParam(true, 0x01020304); }, pkt(0xAA50, {0, 0, 1, 1, 2, 3, 4}), true},
     });
 }
 
+// Status bits 0 to 4 read inverted, bit 7 as is; position origin 0x40000000, negated unless inverted.
 TEST(Motion7, StatesFromTheAxisQuery) {
     Running7 h;
     // Axis 1: status at byte 9, raw position at 10-13; axis 0: status at 4, raw at 5-8.
@@ -107,7 +87,6 @@ TEST(Motion7, StatesFromTheAxisQuery) {
                                     IsState(0, std::vector<int>{1, 1, 1, 1, 1, 0}, 0x40000010, 16)));
     ASSERT_TRUE(h.e7().getAxisStatesEx({setting(1)}, states, false));
     EXPECT_THAT(states, ElementsAre(IsState(1, std::vector<int>{0, 0, 1, 1, 1, 1}, 0x40000000, 0)));
-
     h.transfer.answer(op7::kAxisStatesEx, replyWith(48, {{2, 1}}));
     EXPECT_FALSE(h.e7().getAxisStatesEx({setting(1)}, states, true));
     EXPECT_EQ(states.size(), 1u);  // untouched

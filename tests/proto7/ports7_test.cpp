@@ -2,88 +2,70 @@
 
 #include "proto7/rows7.h"
 
-namespace {
-
-GpoPar gpo(bool enable, uint32_t port, bool level, uint32_t pulseTime, uint32_t delayMode, uint32_t delay) {
-    GpoPar p;
-    p.enable = enable;
-    p.port = port;
-    p.level = level;
-    p.pulseTime = pulseTime;
-    p.delayMode = delayMode;
-    p.delay = delay;
-    return p;
-}
-
-// 1000 device units per millimetre instead of the initial 546.
-void scale1000(E7& e) {
-    TarnParam lens;
-    lens.galvo.fieldSize = 50;
-    lens.galvo.resolution = 50000;
-    e.sendLenPara(lens, false, 2);
-}
-
-void gpoAt1000(E7& e) {
-    scale1000(e);
-    e.sendGpoPar(gpo(true, 0, false, 0, 0, 10));
-}
-
-}  // namespace
-
-// Mask and value words least significant byte first; ports count modulo 32. A distance delay is
-// in device units (10 * 546 = 5460), a time in microseconds; the port's low byte only.
+// Output parameters are enable, port, level, pulse time, delay mode, delay. Mask and value
+// words least significant byte first; ports count modulo 32. A distance delay is in device units
+// (10 * 546 = 5460), a time in microseconds; the port's low byte only.
 TEST(Ports7, ListPackets) {
     expectList({
-        {"mark inport", [](E7& e) { e.sendMarkInport(1, 1, 300, true); },
-         lp(0x0290, 16, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0x2C, 1})},
-        {"all outputs", [](E7& e) { e.sendOutPortStateAll(0x12345678, 0xFF01); },
-         lp(0x0228, 12, {0x78, 0x56, 0x34, 0x12, 1, 0xFF})},
-        {"one output", [](E7& e) { e.sendOutPortState(33, true, 0); }, lp(0x0228, 12, {2, 0, 0, 0, 2})},
-        {"one output low", [](E7& e) { e.sendOutPortState(33, false, 0); }, lp(0x0228, 12, {2})},
-        {"pulse", [](E7& e) { e.sendOutPortState(5, true, 20); },
-         lp(0x0229, 16, {7, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0x4E, 0x20})},
-        {"block on", [](E7& e) { e.sendHardwareBlock(40, true); }, lp(0x0202, 12, {0, 0x01, 0, 0, 0, 0x01})},
-        {"block off", [](E7& e) { e.sendHardwareBlock(8, false); }, lp(0x0202, 12, {0, 0x01})},
-        {"gpo distance", [](E7& e) { e.sendGpoPar(gpo(false, 0x1FF, false, 0, 0, 10)); },
+        {[](E7& e) { e.sendMarkInport(1, 1, 300, true); }, lp(0x0290, 16, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0x2C, 1})},
+        {[](E7& e) { e.sendOutPortStateAll(0x12345678, 0xFF01); }, lp(0x0228, 12, {0x78, 0x56, 0x34, 0x12, 1, 0xFF})},
+        {[](E7& e) { e.sendOutPortState(33, true, 0); }, lp(0x0228, 12, {2, 0, 0, 0, 2})},
+        {[](E7& e) { e.sendOutPortState(33, false, 0); }, lp(0x0228, 12, {2})},
+        {[](E7& e) { e.sendOutPortState(5, true, 20); }, lp(0x0229, 16, {7, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0x4E, 0x20})},
+        {[](E7& e) { e.sendHardwareBlock(40, true); }, lp(0x0202, 12, {0, 0x01, 0, 0, 0, 0x01})},
+        {[](E7& e) { e.sendHardwareBlock(8, false); }, lp(0x0202, 12, {0, 0x01})},
+        {[](E7& e) {
+             e.sendGpoPar({false, 0x1FF, false, 0, 0, 10});
+         },
          lp(0x0229, 16, {0, 0, 0xFF, 0, 0, 0, 0x15, 0x54})},
         // 4294968000 wraps to 704.
-        {"gpo time", [](E7& e) { e.sendGpoPar(gpo(true, 3, true, 4294968, 1, 7)); },
+        {[](E7& e) {
+             e.sendGpoPar({true, 3, true, 4294968, 1, 7});
+         },
          lp(0x0229, 16, {7, 0, 3, 0, 0, 0, 0x1B, 0x58, 0, 0, 0x02, 0xC0})},
         // Any mode but 1 is a distance: 1638.
-        {"gpo mode 2", [](E7& e) { e.sendGpoPar(gpo(true, 0, false, 1, 2, 3)); },
+        {[](E7& e) {
+             e.sendGpoPar({true, 0, false, 1, 2, 3});
+         },
          lp(0x0229, 16, {1, 0, 0, 0, 0, 0, 0x06, 0x66, 0, 0, 0x03, 0xE8})},
-        {"gpo follows the lens",
-         gpoAt1000,
-         {lp(0x0221, 12, {0xC3, 0x50, 0xC3, 0x50}), lp(0x0229, 16, {1, 0, 0, 0, 0, 0, 0x27, 0x10})}},
         // The shared implementation turns output parameters into a port operation, dropping the delay.
-        {"shared gpo level", [](E7& e) { e.Executor::sendGpoPar(gpo(true, 2, true, 0, 0, 10)); },
+        {[](E7& e) {
+             e.Executor::sendGpoPar({true, 2, true, 0, 0, 10});
+         },
          lp(0x0228, 12, {4, 0, 0, 0, 4})},
-        {"shared gpo off", [](E7& e) { e.Executor::sendGpoPar(gpo(false, 2, true, 20, 0, 0)); }, {}},
-        {"shared gpo pulse", [](E7& e) { e.Executor::sendGpoPar(gpo(true, 5, false, 20, 0, 10)); },
+        {[](E7& e) {
+             e.Executor::sendGpoPar({false, 2, true, 20, 0, 0});
+         },
+         {}},
+        {[](E7& e) {
+             e.Executor::sendGpoPar({true, 5, false, 20, 0, 10});
+         },
          lp(0x0229, 16, {3, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0x4E, 0x20})},
     });
 }
 
 TEST(Ports7, Requests) {
     expectRequests({
-        {"all outputs", [](E7& e) { return e.setOutPortStateAll(0x12345678, 0x80000001); },
+        {[](E7& e) { return e.setOutPortStateAll(0x12345678, 0x80000001); },
          pkt(0xAA22, {0, 0, 0x78, 0x56, 0x34, 0x12, 1, 0, 0, 0x80}), false},
-        {"one output", [](E7& e) { return e.setOutPortState(34, true, 0); }, pkt(0xAA22, {0, 0, 4, 0, 0, 0, 4}), false},
-        {"pulse", [](E7& e) { return e.setOutPortState(5, false, 20); },
+        {[](E7& e) { return e.setOutPortState(34, true, 0); }, pkt(0xAA22, {0, 0, 4, 0, 0, 0, 4}), false},
+        {[](E7& e) { return e.setOutPortState(5, false, 20); },
          pkt(0xAA23, {0, 0, 3, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0x4E, 0x20}, 16), false},
-        {"gpo", [](E7& e) { return e.setGpoPar(gpo(true, 9, true, 1, 0, 10)); },
+        {[](E7& e) {
+             return e.setGpoPar({true, 9, true, 1, 0, 10});
+         },
          pkt(0xAA23, {0, 0, 5, 0, 9, 0, 0, 0, 0x15, 0x54, 0, 0, 0x03, 0xE8}, 16), false},
-        {"shared gpo", [](E7& e) { return e.Executor::setGpoPar(gpo(true, 5, true, 20, 0, 10)); },
+        {[](E7& e) {
+             return e.Executor::setGpoPar({true, 5, true, 20, 0, 10});
+         },
          pkt(0xAA23, {0, 0, 7, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0x4E, 0x20}, 16), false},
-        {"input filter 0", [](E7& e) { return e.setGpiFilter(0, 100); }, pkt(0xAA20, {0, 0, 1, 0, 0, 0, 0, 0, 0, 0x64}),
-         true},
-        {"input filter 31", [](E7& e) { return e.setGpiFilter(31, 0x01020304); },
-         pkt(0xAA20, {0, 0, 0, 0, 0, 0x80, 1, 2, 3, 4}), true},
-        {"sweep channel", [](E7& e) { return e.setSwitchSweepChannel(true); }, pkt(0xAAB8, {0, 0, 1}), true},
+        {[](E7& e) { return e.setGpiFilter(0, 100); }, pkt(0xAA20, {0, 0, 1, 0, 0, 0, 0, 0, 0, 0x64}), true},
+        {[](E7& e) { return e.setGpiFilter(31, 0x01020304); }, pkt(0xAA20, {0, 0, 0, 0, 0, 0x80, 1, 2, 3, 4}), true},
+        {[](E7& e) { return e.setSwitchSweepChannel(true); }, pkt(0xAAB8, {0, 0, 1}), true},
     });
     Harness h;
     EXPECT_FALSE(h.e7().setGpiFilter(32, 100));
-    EXPECT_FALSE(h.e7().Executor::setGpoPar(gpo(false, 2, true, 0, 0, 0)));
+    EXPECT_FALSE(h.e7().Executor::setGpoPar({false, 2, true, 0, 0, 0}));
     EXPECT_TRUE(h.transfer.exchanges.empty());
 }
 

@@ -30,38 +30,35 @@ struct Packets : std::vector<Bytes> {
 
 // A call on a marking board and every list packet it must queue, in order.
 struct ListRow {
-    const char* name;
     std::function<void(E7&)> call;
     Packets packets;
 };
 
 inline void expectList(const std::vector<ListRow>& rows) {
-    for (const ListRow& r : rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
         Running7 h;
-        r.call(h.e7());
-        EXPECT_EQ(h.flushPackets(), static_cast<const std::vector<Bytes>&>(r.packets)) << r.name;
+        rows[i].call(h.e7());
+        EXPECT_EQ(h.flushPackets(), static_cast<const std::vector<Bytes>&>(rows[i].packets)) << "row " << i;
     }
 }
 
 // An immediate command, the requests it sends and whether the board's status byte decides its
 // result (else only the transport does). Each row runs on an accepting, a refusing and a lost link.
 struct RequestRow {
-    const char* name;
     std::function<bool(E7&)> call;
     Packets requests;
     bool judged;
 };
 
 inline void expectRequests(const std::vector<RequestRow>& rows) {
-    for (const RequestRow& r : rows) {
-        Harness h;
-        EXPECT_TRUE(r.call(h.e7())) << r.name;
-        EXPECT_EQ(h.transfer.requests(), static_cast<const std::vector<Bytes>&>(r.requests)) << r.name;
-        Harness refused;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const RequestRow& r = rows[i];
+        Harness h, refused, lost;
+        EXPECT_TRUE(r.call(h.e7())) << "row " << i;
+        EXPECT_EQ(h.transfer.requests(), static_cast<const std::vector<Bytes>&>(r.requests)) << "row " << i;
         refused.transfer.defaultReply = Bytes{0, 0, 1};
-        EXPECT_EQ(r.call(refused.e7()), !r.judged) << r.name << " refused";
-        Harness lost;
+        EXPECT_EQ(r.call(refused.e7()), !r.judged) << "row " << i << " refused";
         for (const Bytes& q : r.requests) lost.transfer.failOpcode(FakeTransfer::opcodeOf(q));
-        EXPECT_FALSE(r.call(lost.e7())) << r.name << " lost";
+        EXPECT_FALSE(r.call(lost.e7())) << "row " << i << " lost";
     }
 }

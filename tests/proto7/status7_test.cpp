@@ -13,15 +13,6 @@ namespace {
 const Bytes kRichState = {0,    0, 0, 0, 0x03, 0x55, 0x66, 0xEE, 0x12, 0x34, 0,    0,    0x03, 0x00, 0x10, 0x00,
                           0x80, 0, 0, 1, 1,    2,    3,    4,    0xAB, 0xCD, 0x0F, 0xF0, 0x12, 0x34, 0x56, 0x78};
 
-// Connected to a board whose device type reply is reply, with the firmware version in bytes 4 and 5.
-void connectVersion(Harness& h, uint16_t version, Bytes reply = Bytes(64, 0)) {
-    reply[4] = static_cast<uint8_t>(version >> 8);
-    reply[5] = static_cast<uint8_t>(version);
-    h.healthyBoard7();
-    h.transfer.answer(op7::kDevType, reply);
-    ASSERT_EQ(h.connect(), SDK_OK);
-}
-
 }  // namespace
 
 TEST(Status7, BaseStateDecodesEveryFieldAndCachesIt) {
@@ -39,38 +30,24 @@ TEST(Status7, BaseStateDecodesEveryFieldAndCachesIt) {
                               s.markCount, s.status30),
               std::make_tuple(0x66, 0x1234, 4096u, 0x80000001u, 0x01020304u, 0xABCD, 0x0FF0, 0x1234u, 0x5678));
 
-    // Cached reads: no board needed, and none asked while the executor is disabled.
+    // Cached reads need no board; a refused or lost refresh keeps the cache but clears valid.
     h.transfer.exchanges.clear();
     uint32_t out = 0, in = 0, count = 0;
-    EXPECT_TRUE(h.executor->getOutPortState(out, false) && h.executor->getInPortState(in, false));
-    EXPECT_TRUE(h.executor->getMarkCount(false, count));
+    EXPECT_TRUE(h.executor->getOutPortState(out, false) && h.executor->getInPortState(in, false) &&
+                h.executor->getMarkCount(false, count) && h.executor->getDevOfflineState(false));
     EXPECT_EQ(std::make_tuple(out, in, count), std::make_tuple(0x01020304u, 0x80000001u, 0x1234u));
-    EXPECT_TRUE(h.executor->getDevOfflineState(false));
     EXPECT_FALSE(h.executor->getDevFlashState(false));
-    h.executor->setEnable(false);
-    EXPECT_TRUE(h.executor->getDevState(s, true));
     EXPECT_TRUE(h.transfer.exchanges.empty());
-}
-
-TEST(Status7, RefusedOrLostRefreshKeepsTheCacheButClearsValid) {
-    Running7 h;
-    h.transfer.answer(op7::kDevState, stateReply7(77, false, 3));
-    DevBaseState s;
-    ASSERT_TRUE(h.executor->getDevState(s, true));
     h.transfer.answer(op7::kDevState, replyWith(32, {{2, 0x01}, {13, 0x05}}));
     EXPECT_FALSE(h.executor->getDevState(s, true));
-    EXPECT_EQ(s.freeCacheKb, 77u);
-    EXPECT_FALSE(s.valid);
+    EXPECT_EQ(std::make_tuple(s.freeCacheKb, s.valid), std::make_tuple(4096u, false));
     h.transfer.failOpcode(op7::kDevState);
-    EXPECT_FALSE(h.executor->getDevState(s, true));
-    EXPECT_EQ(s.workState, 3u);
-    EXPECT_FALSE(s.valid);
-
-    uint32_t count = 1, in = 1, out = 1;
     EXPECT_FALSE(h.executor->getMarkCount(true, count) || h.executor->getInPortState(in, true) ||
-                 h.executor->getOutPortState(out, true));
-    EXPECT_EQ(std::make_tuple(count, in, out), std::make_tuple(0u, 65535u, 0u));
+                 h.executor->getOutPortState(out, true) || h.executor->getDevState(s, true));
+    EXPECT_EQ(std::make_tuple(count, in, out, s.workState, s.valid), std::make_tuple(0u, 65535u, 0u, 3u, false));
     EXPECT_FALSE(h.executor->getDevOfflineState(true) || h.executor->getDevFlashState(true));
+    h.executor->setEnable(false);  // disabled: the cache, without asking
+    EXPECT_TRUE(h.executor->getDevState(s, true));
 }
 
 TEST(Status7, ExtendedStateDecodesAxesAndLaser) {
@@ -111,57 +88,53 @@ TEST(Status7, VirtualBoardsAreNeverAskedForStateOrModeButForExtendedState) {
     EXPECT_EQ(h.transfer.requests(), std::vector<Bytes>{pkt(0xAA07)});
 }
 
+// The counter goes out least significant byte first at byte 4 and comes back so.
 TEST(Status7, HeartbeatIsAliveOnlyWhenTheBoardCountsOneUp) {
-    struct Case {
-        uint16_t sent;
-        Bytes reply;
-        bool ok, alive;
-        uint16_t counter;
-    };
-    const Case cases[] = {
+    // Counter sent, reply, result, alive, counter after.
+    const std::tuple<uint16_t, Bytes, bool, bool, uint16_t> cases[] = {
         {7, replyWith(8, {{4, 0x08}}), true, true, 8},
-        {7, replyWith(8, {{4, 0x09}}), true, false, 9},
         {0x01FF, replyWith(8, {{5, 0x02}}), true, true, 0x0200},
         {65535, replyWith(8, {}), true, false, 0},                   // no 16-bit wrap
         {7, replyWith(8, {{2, 0x01}, {4, 0x08}}), false, false, 7},  // refused: both outputs left alone
     };
-    for (const Case& c : cases) {
+    for (const auto& [sent, reply, ok, alive, after] : cases) {
         Harness h;
-        h.transfer.answer(op7::kHeartbeat, c.reply);
-        uint16_t counter = c.sent;
-        bool alive = !c.alive;
-        EXPECT_EQ(h.executor->getDevHeartState(counter, alive), c.ok);
-        EXPECT_EQ(std::make_pair(alive, counter), std::make_pair(c.ok ? c.alive : !c.alive, c.counter)) << c.sent;
-        EXPECT_EQ(h.transfer.requests(),
-                  std::vector<Bytes>{pkt(0xAA01, {0, 0, uint8_t(c.sent), uint8_t(c.sent >> 8)})});
+        h.transfer.answer(op7::kHeartbeat, reply);
+        uint16_t counter = sent;
+        bool isAlive = !alive;
+        EXPECT_EQ(h.executor->getDevHeartState(counter, isAlive), ok);
+        EXPECT_EQ(std::make_pair(isAlive, counter), std::make_pair(ok ? alive : !alive, after)) << sent;
+        EXPECT_EQ(h.transfer.requests(), std::vector<Bytes>{pkt(0xAA01, {0, 0, uint8_t(sent), uint8_t(sent >> 8)})});
         EXPECT_EQ(h.transfer.exchanges[0].replyCapacity, 256u);  // every request offers a 256-byte reply area
     }
 }
 
-TEST(Status7, BoardModeReadsTheModeBitNotAStatus) {
-    const std::pair<uint8_t, BoardMode> cases[] = {{0x05, BOARD_MODE_APPLICATION}, {0x01, BOARD_MODE_FACTORY}};
-    for (const auto& [byte2, mode] : cases) {
+// Byte 2 of the mode reply carries the mode bit, not a status.
+TEST(Status7, BoardMode) {
+    for (const auto& [byte2, mode] : {std::pair{0x05, BOARD_MODE_APPLICATION}, {0x01, BOARD_MODE_FACTORY}}) {
         Harness h;
-        h.transfer.answer(op7::kBoardMode, replyWith(4, {{2, byte2}}));
-        EXPECT_EQ(h.executor->getBoardMode(), mode) << int(byte2);
+        h.transfer.answer(op7::kBoardMode, replyWith(4, {{2, uint8_t(byte2)}}));
+        EXPECT_EQ(h.executor->getBoardMode(), mode) << byte2;
+        h.transfer.failOpcode(op7::kBoardMode);
+        EXPECT_EQ(h.executor->getBoardMode(), BOARD_MODE_NO_ANSWER);
     }
-    Harness lost;
-    lost.transfer.failOpcode(op7::kBoardMode);
-    EXPECT_EQ(lost.executor->getBoardMode(), BOARD_MODE_NO_ANSWER);
 }
 
 // Versions from byte 38; firmware 0x1700 sends the outputs least significant byte first.
 TEST(Status7, DeviceTypeFillsVersionsAndType) {
-    for (uint16_t version : {0x1700, 0x1701}) {
+    for (uint16_t version : {0x1700, 0x1701, 0}) {
         Harness h;
-        Bytes reply(64, 0);
+        Bytes reply = replyWith(64, {{2, version == 0}, {4, version >> 8}, {5, version & 0xFF}});
         const Bytes versions = {1, 2, 3, 4, 5, 6, 7, 8, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
         std::copy(versions.begin(), versions.end(), reply.begin() + 38);
-        connectVersion(h, version, reply);
+        h.healthyBoard7();
+        h.transfer.answer(op7::kDevType, reply);
+        ASSERT_EQ(h.connect(), SDK_OK);
         DevInfo info;
         h.executor->getDevInfo(info);
-        EXPECT_EQ(info.boardType, BOARD_TYPE_PROTOCOL7);
+        EXPECT_EQ(info.boardType, version == 0 ? BOARD_TYPE_UNKNOWN : BOARD_TYPE_PROTOCOL7);  // 0: refused
         EXPECT_EQ(info.sysInfo.firmwareVersion(), version);
+        if (version == 0) continue;
         EXPECT_THAT(info.sysInfo.versionA, ElementsAre(1, 2, 3, 4));
         EXPECT_THAT(info.sysInfo.fpgaVersion, ElementsAre(5, 6, 7, 8));
         EXPECT_EQ(std::make_tuple(info.sysInfo.info88, info.sysInfo.info90, info.sysInfo.info92, info.sysInfo.info94),
@@ -171,10 +144,4 @@ TEST(Status7, DeviceTypeFillsVersionsAndType) {
         ASSERT_TRUE(h.executor->getOutPortState(outputs, true));
         EXPECT_EQ(outputs, version == 0x1700 ? 0x04030201u : 0x01020304u);
     }
-    Harness refused;
-    connectVersion(refused, 0x1579, replyWith(64, {{2, 0x01}}));
-    DevInfo info;
-    refused.executor->getDevInfo(info);
-    EXPECT_EQ(info.boardType, BOARD_TYPE_UNKNOWN);
-    EXPECT_EQ(info.sysInfo.verHigh, 0);
 }

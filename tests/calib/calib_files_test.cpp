@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "calib/quorcal.h"
@@ -154,23 +155,31 @@ TEST_F(CalibFiles, AFileIsReadWholeOrNotAtAll) {
     }
 }
 
-TEST_F(CalibFiles, LoadTakesFieldAreaResolutionFlagsAndNinePointBlockOnly) {
-    tagLenPar stored = awkwardLens();  // offset, angle, box coefficients, tables, use9Point off default
-    stored.fieldSize = 150;
-    stored.areaSize = 120;
-    stored.resolution = 1048575;
-    stored.center = 1000;
-    stored.exchangeXY = 1;
-    stored.invertX = 0;
-    stored.invertY = 2;
+// Through GalvoParam: the larger working area is stored; a load takes field, area, resolution,
+// flags and the nine-point block only, the centre derived by setResolution, not the stored 1000.
+TEST_F(CalibFiles, TheLensGoesThroughGalvoParamAndKeepsThePointSets) {
     const std::string file = path("lens.ucf");
-    ASSERT_TRUE(lib().saveUcf(file.c_str(), stored));
-
+    ASSERT_TRUE(CalibFunc::setEqualPnts(file.c_str(), 2, {{1, 2}}));  // creates a file without lens
     GalvoParam galvo;
-    galvo.invertX = true;
-    galvo.libExtent = 99;
+    double field = 0, area = 0;
+    int resolution = 0;
+    EXPECT_FALSE(CalibFunc::loadUcf(file.c_str(), galvo) ||
+                 CalibFunc::getBasePara(file.c_str(), field, area, resolution));
+    for (const auto& [x, y] : {std::pair{80.0, 120.0}, std::pair{130.0, 90.0}}) {
+        galvo.areaSizeX = x, galvo.areaSizeY = y;
+        ASSERT_TRUE(CalibFunc::saveUcf(file.c_str(), galvo) &&
+                    CalibFunc::getBasePara(file.c_str(), field, area, resolution));
+        EXPECT_EQ(area, std::max(x, y));
+    }
+    std::vector<Point2dConcept<double>> points;
+    EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 2, points) && points.size() == 1);
+
+    tagLenPar stored = awkwardLens();  // offset, angle, box coefficients, tables, use9Point off default
+    stored.fieldSize = 150, stored.areaSize = 120, stored.resolution = 1048575, stored.center = 1000;
+    stored.exchangeXY = 1, stored.invertX = 0, stored.invertY = 2;
+    ASSERT_TRUE(lib().saveUcf(file.c_str(), stored));
+    galvo.invertX = true, galvo.libExtent = 99;
     ASSERT_TRUE(CalibFunc::loadUcf(file.c_str(), galvo));
-    // The centre derived by setResolution, not the stored 1000.
     EXPECT_EQ(std::make_tuple(galvo.fieldSize, galvo.areaSizeX, galvo.areaSizeY, galvo.center, galvo.scale),
               std::make_tuple(150.0, 120.0, 120.0, 524288, 1048575 / 150.0));
     EXPECT_TRUE(galvo.exchangeXY && !galvo.invertX && galvo.invertY && !galvo.use9Point);
@@ -178,25 +187,6 @@ TEST_F(CalibFiles, LoadTakesFieldAreaResolutionFlagsAndNinePointBlockOnly) {
               std::make_tuple(1, 0.4, 99.0, 1.0));
 }
 
-TEST_F(CalibFiles, SaveStoresTheLargerAreaAndKeepsThePointSets) {
-    const std::string file = path("lens.ucf");
-    ASSERT_TRUE(CalibFunc::setEqualPnts(file.c_str(), 2, {{1, 2}}));  // creates a file without lens
-    GalvoParam galvo;
-    double field = 0, area = 0;
-    int resolution = 0;
-    EXPECT_FALSE(CalibFunc::loadUcf(file.c_str(), galvo));
-    EXPECT_FALSE(CalibFunc::getBasePara(file.c_str(), field, area, resolution));
-    for (const auto& [x, y] : {std::pair{80.0, 120.0}, std::pair{130.0, 90.0}}) {
-        galvo.areaSizeX = x;
-        galvo.areaSizeY = y;
-        ASSERT_TRUE(CalibFunc::saveUcf(file.c_str(), galvo));
-        ASSERT_TRUE(CalibFunc::getBasePara(file.c_str(), field, area, resolution));
-        EXPECT_EQ(area, std::max(x, y));
-    }
-    std::vector<Point2dConcept<double>> points;
-    EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 2, points));
-    EXPECT_EQ(points.size(), 1u);
-}
 // Sets are kept by selector and appended to what the caller holds.
 TEST_F(CalibFiles, PointSetsAppendBySelector) {
     const std::string file = path("points.ucf");
@@ -217,8 +207,7 @@ TEST_F(CalibFiles, PointSetsAppendBySelector) {
     ASSERT_EQ(got.size(), 4u);
     for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(got[i + 1].x == float(three[i].x) && got[i + 1].y == float(three[i].y));
     EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 5, got));  // empty: nothing appended
-    EXPECT_FALSE(CalibFunc::getEqualPnts(file.c_str(), 6, got));
-    EXPECT_FALSE(CalibFunc::getEqualPnts(nullptr, 3, got));
+    EXPECT_FALSE(CalibFunc::getEqualPnts(file.c_str(), 6, got) || CalibFunc::getEqualPnts(nullptr, 3, got));
     EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), -4, got));
     EXPECT_EQ(got.size(), 1004u);
 
@@ -229,8 +218,7 @@ TEST_F(CalibFiles, PointSetsAppendBySelector) {
     EXPECT_EQ(std::memcmp(&grid[1], five.data(), 4 * sizeof(CalData)), 0);
     for (int wrong : {0, 3}) {  // 0 asks for the side; any wrong size fails, appends nothing, tells it
         n = wrong;
-        EXPECT_FALSE(CalibFunc::getCalibPnts(file.c_str(), 1, n, grid));
-        EXPECT_EQ(n, 2);
+        EXPECT_FALSE(CalibFunc::getCalibPnts(file.c_str(), 1, n, grid) || n != 2);
     }
     n = 0;
     EXPECT_TRUE(CalibFunc::getCalibPnts(file.c_str(), 0, n, grid));
@@ -253,9 +241,7 @@ Point2dConcept<double> mark(const double* lens, const CalibFunc::CalPar& c, doub
     const double coef[8] = {c.pincushionX, c.pincushionY, c.shearYWithX, c.shearXWithY,
                             c.trapezoidX,  c.trapezoidY,  c.scaleX,      c.scaleY};
     tagLenPar rec;  // 1000 units/mm about 0
-    rec.fieldSize = kSide;
-    rec.resolution = 100000;
-    rec.center = 0;
+    rec.fieldSize = kSide, rec.resolution = 100000, rec.center = 0;
     tagVosPointF p{static_cast<float>(x), static_cast<float>(y)};
     for (const double* stage : {coef, lens}) {
         std::copy(stage, stage + 8, rec.boxCoef);
@@ -269,17 +255,13 @@ Point2dConcept<double> mark(const double* lens, const CalibFunc::CalPar& c, doub
 CalibFunc::Lvs measure(const double* lens, const CalibFunc::CalPar& c, double& worst) {
     auto at = [&](int i, int j) { return mark(lens, c, i * kSide / 2, j * kSide / 2); };
     auto dist = [](Point2dConcept<double> a, Point2dConcept<double> b) { return std::hypot(a.x - b.x, a.y - b.y); };
-    const CalibFunc::Lvs m = {dist(at(-1, 1), at(1, 1)),   dist(at(-1, 0), at(1, 0)),  dist(at(-1, -1), at(1, -1)),
-                              dist(at(-1, -1), at(-1, 1)), dist(at(0, -1), at(0, 1)),  dist(at(1, -1), at(1, 1)),
-                              dist(at(-1, -1), at(1, 1)),  dist(at(-1, 1), at(1, -1)), at(1, 0).y - at(-1, 0).y};
-    const double d = kSide * std::sqrt(2.0);
+    const double m[9] = {dist(at(-1, 1), at(1, 1)),   dist(at(-1, 0), at(1, 0)),  dist(at(-1, -1), at(1, -1)),
+                         dist(at(-1, -1), at(-1, 1)), dist(at(0, -1), at(0, 1)),  dist(at(1, -1), at(1, 1)),
+                         dist(at(-1, -1), at(1, 1)),  dist(at(-1, 1), at(1, -1)), at(1, 0).y - at(-1, 0).y};
+    const double d = kSide * std::sqrt(2.0), ideal[9] = {kSide, kSide, kSide, kSide, kSide, kSide, d, d, 0};
     worst = 0;
-    for (double e :
-         {m.topLength - kSide, m.middleXLength - kSide, m.bottomLength - kSide, m.leftLength - kSide,
-          m.middleYLength - kSide, m.rightLength - kSide, m.risingDiagonal - d, m.fallingDiagonal - d, m.middleRise}) {
-        worst = std::max(worst, std::fabs(e));
-    }
-    return m;
+    for (int k = 0; k < 9; ++k) worst = std::max(worst, std::fabs(m[k] - ideal[k]));
+    return {m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]};
 }
 
 }  // namespace
@@ -307,32 +289,33 @@ TEST(CalibRecManParas, ChecksAreStrictAndRejectionsLeaveTheOutputAlone) {
                                     &CP::shearYWithX, &CP::shearXWithY, &CP::trapezoidX,  &CP::trapezoidY};
     const double d = kSide * std::sqrt(2.0);
     const CalibFunc::Lvs trueMark = {kSide, kSide, kSide, kSide, kSide, kSide, d, d, 0};
-    struct Case {
-        int index;
-        double value;
-        bool accepted;
-    };
-    std::vector<Case> cases = {{0, 0, false}, {0, -100, false}, {0, 1e-300, true}, {1, 0, false}, {1, 5, true}};
-    for (int k = 2; k < 8; ++k) {
-        cases.insert(cases.end(), {{k, 0.8, false},
-                                   {k, 1.2, false},
-                                   {k, std::nextafter(0.8, 1.0), true},
-                                   {k, std::nextafter(1.2, 1.0), true}});
-    }
+    // Scales above 0, the other factors strictly between 0.8 and 1.2; the first and last of those.
+    const std::tuple<int, double, bool> cases[] = {{0, 0, false},
+                                                   {0, -100, false},
+                                                   {0, 1e-300, true},
+                                                   {1, 0, false},
+                                                   {1, 5, true},
+                                                   {2, 0.8, false},
+                                                   {2, 1.2, false},
+                                                   {2, std::nextafter(0.8, 1.0), true},
+                                                   {2, std::nextafter(1.2, 1.0), true},
+                                                   {7, 0.8, false},
+                                                   {7, 1.2, false},
+                                                   {7, std::nextafter(0.8, 1.0), true},
+                                                   {7, std::nextafter(1.2, 1.0), true}};
     const CP sentinel{1, 2, 3, 4, 5, 6, 7, 8};
-    for (const Case& c : cases) {
-        CP in;
-        in.*members[c.index] = c.value;
-        CP out = sentinel;
-        EXPECT_EQ(CalibFunc::getRecManParas(trueMark, kSide, in, out), c.accepted) << c.index << " " << c.value;
-        EXPECT_EQ(std::memcmp(&out, c.accepted ? &in : &sentinel, sizeof out), 0) << c.index << " " << c.value;
+    for (const auto& [index, value, accepted] : cases) {
+        CP in, out = sentinel;
+        in.*members[index] = value;
+        EXPECT_EQ(CalibFunc::getRecManParas(trueMark, kSide, in, out), accepted) << index << " " << value;
+        EXPECT_EQ(std::memcmp(&out, accepted ? &in : &sentinel, sizeof out), 0) << index << " " << value;
     }
 
     // Measurements the computation cannot use.
     CalibFunc::Lvs unusable = trueMark;
     unusable.middleRise = std::numeric_limits<double>::quiet_NaN();
     CP out = sentinel;
-    EXPECT_FALSE(CalibFunc::getRecManParas(unusable, kSide, {}, out));
-    EXPECT_FALSE(CalibFunc::getRecManParas(trueMark, 0, {}, out));
+    EXPECT_FALSE(CalibFunc::getRecManParas(unusable, kSide, {}, out) ||
+                 CalibFunc::getRecManParas(trueMark, 0, {}, out));
     EXPECT_EQ(out.scaleX, 1);
 }

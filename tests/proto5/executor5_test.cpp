@@ -35,34 +35,23 @@ std::function<void(S&)> lens(LaserType type, uint8_t offTime, bool redOn, MarkTy
         TarnParam t;
         t.laser.laserType = type;
         t.laser.offTimeMode1 = t.laser.offTimeMode4 = offTime;
-        t.laser.lensWord1 = 0x0111;
-        t.laser.lensWord2 = 0x0222;
-        t.laser.lensWord3 = 0x0333;
-        t.laser.lensWord4 = 0x0444;
-        t.galvo.exchangeXY = exchange;
-        t.galvo.resolution = 0x12345;
+        t.laser.lensWord1 = 0x0111, t.laser.lensWord2 = 0x0222, t.laser.lensWord3 = 0x0333, t.laser.lensWord4 = 0x0444;
+        t.galvo.exchangeXY = exchange, t.galvo.resolution = 0x12345;
         e.sendLenPara(t, redOn, mark);
     };
 }
 const Bytes kLensRange = pkt(0x0212, {0, 0, 0, 0, 0x23, 0x45, 0x23, 0x45});
 
 LaserParam co2() {
-    LaserParam l;
-    l.laserType = LASER_TYPE_0;
-    l.preionEnable = l.dutySwitch = 1;
-    l.preionFreq = 5;   // 9600 counts
-    l.preionWidth = 2;  // 96 counts
-    l.dutyA = 25;       // of P = 2400: 600
-    l.dutyB = 12.5f;    // 300
+    LaserParam l;  // 9600 and 96 counts; duties of P = 2400: 600 and 300
+    l.laserType = LASER_TYPE_0, l.preionEnable = l.dutySwitch = 1, l.preionFreq = 5, l.preionWidth = 2;
+    l.dutyA = 25, l.dutyB = 12.5f;
     return l;
 }
 
 LaserParam fps(uint8_t option) {
     LaserParam q;
-    q.laserType = LASER_TYPE_4;
-    q.fpsEnable4 = 1;
-    q.fpsValue4 = 0x1234;
-    q.fpsOption4 = option;
+    q.laserType = LASER_TYPE_4, q.fpsEnable4 = 1, q.fpsValue4 = 0x1234, q.fpsOption4 = option;
     return q;
 }
 
@@ -252,34 +241,26 @@ TEST(Encoders5, Packets) {
 }
 
 TEST(Encoders5, RampLengthTakesTheStoredSpeedsAndWraps) {
-    struct Case {
-        float start, run, max;
-        Bytes speeds;     // start, run field, ramp byte of slot 0
-        uint16_t length;  // 1000 * (start + run) * (run - start) / 128 * 0.5, low 16 bits
-    };
-    const Case cases[] = {
+    // Start, run, max speed; start, run field, ramp byte of slot 0; the length 1000 * (start + run) *
+    // (run - start) / 128 * 0.5, low 16 bits.
+    const std::tuple<float, float, float, Bytes, uint16_t> cases[] = {
         {10, 2, 100, {0x27, 0x10, 0x27, 0x10, 0}, 0xFE89},     // run raised for speeds only; -375
         {2, 200, 20, {0x07, 0xD0, 0x4E, 0x20, 140}, 0x624A},   // capped at 20 units/s; 156234
         {1, 100, 100, {0x03, 0xE8, 0xFF, 0xFF, 255}, 0x9892},  // 100000 pulses/s capped; 39058
     };
-    for (const Case& c : cases) {
+    for (const auto& [start, run, max, speeds, length] : cases) {
         Harness5 h;
         ExtAxisPar a = axis(0);
-        a.startSpeed = c.start;
-        a.runSpeed = c.run;
-        a.maxSpeed = c.max;
+        a.startSpeed = start, a.runSpeed = run, a.maxSpeed = max;
         h.e5().sendAxisMovePulse(a, 1, false);
         const auto packets = h.packets();
         ASSERT_EQ(packets.size(), 4u);
-        EXPECT_EQ(be16(packets[1], 2), c.length) << c.start << " " << c.run;
-        EXPECT_EQ(slice(packets[2], 2, 5), c.speeds) << c.start << " " << c.run;
+        EXPECT_EQ(std::make_pair(be16(packets[1], 2), slice(packets[2], 2, 5)), std::make_pair(length, speeds)) << run;
     }
     // Single precision: 3 * (5 / 3.0f) rounds up to 5 pulses (4.99999988 in double).
     Harness5 h;
     ExtAxisPar a = homingAxis(0);
-    a.pulsesPerTurn = 5;
-    a.travelPerTurn = a.homeSpeed = 3;
-    a.homeTravelFactor = 1;
+    a.pulsesPerTurn = 5, a.travelPerTurn = a.homeSpeed = 3, a.homeTravelFactor = 1;
     ASSERT_TRUE(h.e5().sendAxisMovePulse(a, 1, false));
     EXPECT_EQ(be32(h.packets().at(0), 2), 5u);
 }
@@ -436,12 +417,10 @@ TEST(Control5, OutputsReadBackUnlessRefused) {
     Harness h(BOARD_PROTOCOL_5);
     uint32_t outputs = 7;
     h.transfer.answer(op5::kOutPortRead, replyWith(4, {{2, 0x00}, {3, 0xA5}}));
-    EXPECT_TRUE(h.executor->getOutPortState(outputs, true));
-    EXPECT_EQ(outputs, 0xA5u);
+    EXPECT_TRUE(h.executor->getOutPortState(outputs, true) && outputs == 0xA5u);
     h.transfer.answer(op5::kOutPortRead, replyWith(4, {{2, 0xFF}, {3, 0xFF}}));
     EXPECT_FALSE(h.executor->getOutPortState(outputs, true));
-    EXPECT_TRUE(h.executor->getOutPortState(outputs, false));
-    EXPECT_EQ(outputs, 0xA5u);
+    EXPECT_TRUE(h.executor->getOutPortState(outputs, false) && outputs == 0xA5u);
 }
 
 TEST(Control5, ReMarkOnlyOnBoardsThatSupportIt) {
@@ -467,17 +446,15 @@ TEST(Control5, AxisStatesFromThePairQueries) {
     AxisSetting axis1;
     axis1.axisNo = 1;
     std::vector<AxisState> states;
-    ASSERT_TRUE(h.executor->getAxisStates({axis1}, states, true));
-    ASSERT_EQ(states.size(), 1u);
-    const AxisState* s = &states[0];
-    // Bits 1 and 6 set: flags 0, 1, 0, 1.
-    EXPECT_EQ(std::make_tuple(s->axisNo, s->flag0, s->flag1, s->flag2, s->flag3, s->rawPosition, s->position),
-              std::make_tuple(1, 0, 1, 0, 1, 0x40000064u, -100));
-
-    axis1.dirInvert = 1;  // limits exchange and the distance changes sign
-    ASSERT_TRUE(h.executor->getAxisStates({axis1}, states, true));
-    s = &states[0];
-    EXPECT_EQ(std::make_tuple(s->flag2, s->flag3, s->position), std::make_tuple(1, 0, 100));
+    // Bits 1 and 6 set: flags 0, 1, 0, 1; inverted, the limits exchange and the distance changes sign.
+    for (int inverted : {0, 1}) {
+        axis1.dirInvert = inverted;
+        ASSERT_TRUE(h.executor->getAxisStates({axis1}, states, true));
+        ASSERT_EQ(states.size(), 1u);
+        const AxisState& s = states[0];
+        EXPECT_EQ(std::make_tuple(s.axisNo, s.flag0, s.flag1, s.flag2, s.flag3, s.rawPosition, s.position),
+                  std::make_tuple(1, 0, 1, inverted, 1 - inverted, 0x40000064u, inverted ? 100 : -100));
+    }
 
     // Half the counter away from the origin: the distance wraps instead of overflowing on negation.
     h.transfer.answer(op5::kAxisStatesA, replyWith(12, {{8, 0xC0}}));

@@ -382,26 +382,16 @@ TEST(Control5, StatusDecodingAndHeartbeat) {
         h.executor->getDevExtState(ext, false);
         EXPECT_THAT(ext.axisState, ElementsAre(3, 3, 0, 0));  // from byte 8 = 0x0F
     }
-    Board5 h;
-    uint16_t counter = 9;
-    bool alive = false;
-    EXPECT_TRUE(h.executor->getDevHeartState(counter, alive) && alive);
-    h.transfer.failOpcode(op5::kDevState);
-    EXPECT_FALSE(h.executor->getDevHeartState(counter, alive) || alive);
 }
 
-TEST(Control5, MarkCounterFollowsTheBoardAcrossWrapsAndResets) {
+// 65530 -> 4 is ten marks; a reset the board refuses restarts the count from 0 at its raw value.
+TEST(Control5, MarkCounterAcrossWrapsAndResetsAndTheHeartbeat) {
     Board5 h;
     h.start();
     uint32_t count = 0;
-    h.transfer.answer(op5::kDevState, Board5::state(0x20, 65530));
-    h.refresh();
-    h.transfer.answer(op5::kDevState, Board5::state(0x20, 4));
-    h.refresh();
+    for (uint16_t raw : {65530, 4}) h.transfer.answer(op5::kDevState, Board5::state(0x20, raw)), h.refresh();
     h.executor->getMarkCount(false, count);
-    EXPECT_EQ(count, 65530u + 10u);  // 65530 -> 4 is ten marks
-
-    // A reset the board refuses: the count restarts from 0 at the board's raw value.
+    EXPECT_EQ(count, 65530u + 10u);
     h.executor->setResetCount();
     h.transfer.answer(op5::kResetCount, replyWith(4, {{2, 0xFF}, {3, 0xFF}}));
     h.transfer.answer(op5::kDevState, Board5::state(0x20, 37));
@@ -411,6 +401,11 @@ TEST(Control5, MarkCounterFollowsTheBoardAcrossWrapsAndResets) {
     h.refresh();
     h.executor->getMarkCount(false, count);
     EXPECT_EQ(count, 3u);
+    uint16_t counter = 9;
+    bool alive = false;
+    EXPECT_TRUE(h.executor->getDevHeartState(counter, alive) && alive);
+    h.transfer.failOpcode(op5::kDevState);
+    EXPECT_FALSE(h.executor->getDevHeartState(counter, alive) || alive);
 }
 
 TEST(Control5, OutputsReadBackUnlessRefused) {

@@ -351,7 +351,8 @@ TEST(Control5, BoardVariantAndCapabilitiesFromTheFpgaVersion) {
         {{5, 5, 95, 1}, 13, 1, 0, 0}, {{5, 5, 119, 13}, 5, 0, 0, 1}, {{5, 5, 118, 13}, 4, 0, 1, 1},
         {{5, 5, 0, 0}, 2, 0, 0, 0},   {{5, 7, 0, 0}, -1, 0, 0, 0},   {{5, 16, 0, 0}, 12, 1, 0, 1},
         {{5, 0, 19, 0}, 0, 0, 0, 0},  {{5, 0, 20, 0}, 1, 0, 0, 0},   {{7, 5, 9, 0}, 11, 0, 0, 0},
-        {{7, 6, 9, 0}, -1, 0, 0, 0},  {{8, 1, 2, 3}, 18, 0, 0, 0},   {{9, 9, 9, 9}, -1, 0, 0, 0},
+        {{7, 6, 9, 0}, -1, 0, 0, 0},  {{8, 1, 2, 3}, 18, 0, 0, 0},   {{5, 10, 0, 1}, 17, 0, 0, 0},
+        {{9, 9, 9, 9}, -1, 0, 0, 0},
     };
     for (const auto& [fpga, sub, reMark, offline, wide] : cases) {
         Board5 h(fpga);
@@ -468,7 +469,7 @@ TEST(Offline5, DocumentParametersAndJumpBackUseTwelveByteUnits) {
         Board5 h(wide ? Bytes{5, 6, 0, 14} : Bytes{5, 5, 40, 12});
         h.start();
         h.executor->setOfflineMode(true);
-        h.executor->sendOfflineParam({{0x01020304, 0x1000}});
+        h.executor->sendOfflineParam({{0x01020304, 0x1000}, {0x55, 0x2000}});
         h.executor->setOfflineDocIndex(8);  // entry 0: after the four document packets
         h.executor->sendOfflineBlock(0x0102, 0x33, true);
         h.executor->setOfflineDocIndex(9);  // entry 1: one packet later
@@ -479,7 +480,7 @@ TEST(Offline5, DocumentParametersAndJumpBackUseTwelveByteUnits) {
         EXPECT_EQ(slice(page, 0, 6), (Bytes{0x01, 0x13, 0x02, 0, 0, 0}));
         // The address fields come from the document table at download time, in 16-bit words.
         const uint8_t entry0 = wide ? 32 : 24;
-        EXPECT_EQ(slice(page, 12, 12), pkt(0x0260, {4, 0, 0, entry0, 0, 0, 0, uint8_t(entry0 + (wide ? 8 : 6))}));
+        EXPECT_EQ(slice(page, 12, 12), pkt(0x0260, {4, 0, 0, entry0, 0x55, 0, 0, uint8_t(entry0 + (wide ? 8 : 6))}));
         EXPECT_EQ(slice(page, 60, 12), pkt(0x2F91, {0x01, 0x02, 0x33, 1}));
         EXPECT_EQ(page[72 + 5], wide ? 32 : 24);
         EXPECT_EQ(page[84], 0xFF);  // no erased tail is added, but the page is filled

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "calib/quorcal.h"
@@ -40,12 +41,10 @@ std::string readText(const std::string& path) {
 
 // The stored members of two records, bit for bit.
 void expectSameLens(const tagLenPar& a, const tagLenPar& b) {
-    EXPECT_EQ(std::memcmp(&a.fieldSize, &b.fieldSize, offsetof(tagLenPar, reserved1) - offsetof(tagLenPar, fieldSize)),
-              0);
-    EXPECT_EQ(a.use9Point, b.use9Point);
-    EXPECT_EQ(std::memcmp(&a.calPar.exchangeXY, &b.calPar.exchangeXY, 3 * sizeof(int32_t)), 0);
-    const size_t block = sizeof(GalvoCalPar) - offsetof(GalvoCalPar, gridPitch);
-    EXPECT_EQ(std::memcmp(&a.calPar.gridPitch, &b.calPar.gridPitch, block), 0);
+    const auto same = [](const void* x, const void* y, size_t n) { return std::memcmp(x, y, n) == 0; };
+    EXPECT_TRUE(same(&a.fieldSize, &b.fieldSize, offsetof(tagLenPar, reserved1) - offsetof(tagLenPar, fieldSize)) &&
+                a.use9Point == b.use9Point && same(&a.calPar.exchangeXY, &b.calPar.exchangeXY, 3 * sizeof(int32_t)) &&
+                same(&a.calPar.gridPitch, &b.calPar.gridPitch, sizeof(GalvoCalPar) - offsetof(GalvoCalPar, gridPitch)));
 }
 
 // Stored members off their defaults, with values that text easily gets wrong.
@@ -95,42 +94,36 @@ TEST_F(CalibFiles, AFileIsReadWholeOrNotAtAll) {
     }
     std::string table101 = "table 1";
     for (int k = 0; k <= quorcal::kTableLen; ++k) table101 += " 0";
-    const std::string head = "quorcal-calibration 1\n";
-    std::vector<std::pair<std::string, bool>> cases = {
-        {text, true},
-        {spaced, true},
-        {replaced(replaced(text, "fieldSize 0.1\n", ""), "end\n", "fieldSize 0.1\nend\n"), true},  // any order
-        // One byte past a read block: a last read of a single byte still counts.
-        {"#" + std::string(65536 - text.size(), 'x') + "\n" + text.substr(0, text.size() - 1), true},
-        {"", false},
-        {"quorcal-calibration 2\nend\n", false},
-        {"calibration 1\nend\n", false},
-        {head + "end\nend\n", false},
-        {head + "end x\n", false},
-        {head + "fieldSize 100\nend\n", false},  // a lens is all or nothing
-        {head + "equal 0 2\n1 2\nend\n", false},
-        {head + "equal 0 1\n1 2 3\nend\n", false},
-        {head + "equal 0 -1\nend\n", false},
-        {head + "equal 0 1001\nend\n", false},
-        {head + "grid 0 257\nend\n", false},
-        {head + "grid 0 1\n1 2 3\nend\n", false},
-        {head + "equal 0 0\nequal 0 0\nend\n", false},
-        {head + "grid 0 0\ngrid 0 0\nend\n", false},
-        {replaced(text, "fieldSize 0.1\n", "fieldSize 0.1x\n"), false},
-        {replaced(text, "fieldSize 0.1\n", "fieldSize 0.1 2\n"), false},
-        {replaced(text, "fieldSize 0.1\n", "fieldSize\n"), false},
-        {replaced(text, "fieldSize 0.1\n", "fieldsize 0.1\n"), false},
-        {replaced(text, "angle -inf\n", "fieldSize 0.1\n"), false},  // one repeated, one missing
-        {replaced(text, "table 1\n", "table 6\n"), false},
-        {replaced(text, "table 1\n", "table\n"), false},
-        {replaced(text, "table 1\n", table101 + "\n"), false},
-        {replaced(text, "resolution 2147483647", "resolution 2147483648"), false},
-        {replaced(text, "boxFlags 0 -7 0", "boxFlags 0 -7 0.5"), false},
-    };
+    // Any order of the lens lines; one byte past a read block, so a last read of a single byte counts.
+    const std::string good[] = {text, spaced,
+                                replaced(replaced(text, "fieldSize 0.1\n", ""), "end\n", "fieldSize 0.1\nend\n"),
+                                "#" + std::string(65536 - text.size(), 'x') + "\n" + text.substr(0, text.size() - 1)};
+    std::vector<std::string> bad = {"", "quorcal-calibration 2\nend\n", "calibration 1\nend\n"};
+    // A lens is all or nothing.
+    for (const char* body : {"end\nend", "end x", "fieldSize 100\nend", "equal 0 2\n1 2\nend", "equal 0 1\n1 2 3\nend",
+                             "equal 0 -1\nend", "equal 0 1001\nend", "grid 0 257\nend", "grid 0 1\n1 2 3\nend",
+                             "equal 0 0\nequal 0 0\nend", "grid 0 0\ngrid 0 0\nend"}) {
+        bad.push_back("quorcal-calibration 1\n" + std::string(body) + "\n");
+    }
+    // The angle line edited is one repeated, one missing.
+    const std::pair<const char*, const char*> edits[] = {{"fieldSize 0.1", "fieldSize 0.1x"},
+                                                         {"fieldSize 0.1", "fieldSize 0.1 2"},
+                                                         {"fieldSize 0.1", "fieldSize"},
+                                                         {"fieldSize 0.1", "fieldsize 0.1"},
+                                                         {"angle -inf", "fieldSize 0.1"},
+                                                         {"table 1", "table 6"},
+                                                         {"table 1", "table"},
+                                                         {"resolution 2147483647", "resolution 2147483648"},
+                                                         {"boxFlags 0 -7 0", "boxFlags 0 -7 0.5"}};
+    for (const auto& [from, to] : edits) bad.push_back(replaced(text, from, to));
+    bad.push_back(replaced(text, "table 1\n", table101 + "\n"));
     // Cut before the end line, at and inside line ends.
     for (size_t at = 0; at + 1 < text.size(); at = text.find('\n', at + 1)) {
-        for (size_t cut : {at, at + 1, at + 2}) cases.push_back({text.substr(0, cut), false});
+        for (size_t cut : {at, at + 1, at + 2}) bad.push_back(text.substr(0, cut));
     }
+    std::vector<std::pair<std::string, bool>> cases;
+    for (const std::string& t : good) cases.push_back({t, true});
+    for (const std::string& t : bad) cases.push_back({t, false});
     cases.push_back({"", false});  // the last round removes the file: a missing one
 
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -147,10 +140,8 @@ TEST_F(CalibFiles, AFileIsReadWholeOrNotAtAll) {
         int count = 2;
         EXPECT_EQ(lib().getEqualPnts(file.c_str(), 1, count, points), readable);
         EXPECT_EQ(count, readable ? 1 : 2);
-        if (!readable && i + 1 < cases.size()) {
-            // An existing file that does not read is never overwritten.
-            EXPECT_FALSE(lib().saveUcf(file.c_str(), rec));
-            EXPECT_FALSE(lib().setEqualPnts(file.c_str(), 1, 0, nullptr));
+        if (!readable && i + 1 < cases.size()) {  // an existing file that does not read is never overwritten
+            EXPECT_FALSE(lib().saveUcf(file.c_str(), rec) || lib().setEqualPnts(file.c_str(), 1, 0, nullptr));
             EXPECT_EQ(readText(file), content);
         }
         fs::remove(file);
@@ -164,23 +155,31 @@ TEST_F(CalibFiles, AFileIsReadWholeOrNotAtAll) {
     }
 }
 
-TEST_F(CalibFiles, LoadTakesFieldAreaResolutionFlagsAndNinePointBlockOnly) {
-    tagLenPar stored = awkwardLens();  // offset, angle, box coefficients, tables, use9Point off default
-    stored.fieldSize = 150;
-    stored.areaSize = 120;
-    stored.resolution = 1048575;
-    stored.center = 1000;
-    stored.exchangeXY = 1;
-    stored.invertX = 0;
-    stored.invertY = 2;
+// Through GalvoParam: the larger working area is stored; a load takes field, area, resolution,
+// flags and the nine-point block only, the centre derived by setResolution, not the stored 1000.
+TEST_F(CalibFiles, TheLensGoesThroughGalvoParamAndKeepsThePointSets) {
     const std::string file = path("lens.ucf");
-    ASSERT_TRUE(lib().saveUcf(file.c_str(), stored));
-
+    ASSERT_TRUE(CalibFunc::setEqualPnts(file.c_str(), 2, {{1, 2}}));  // creates a file without lens
     GalvoParam galvo;
-    galvo.invertX = true;
-    galvo.libExtent = 99;
+    double field = 0, area = 0;
+    int resolution = 0;
+    EXPECT_FALSE(CalibFunc::loadUcf(file.c_str(), galvo) ||
+                 CalibFunc::getBasePara(file.c_str(), field, area, resolution));
+    for (const auto& [x, y] : {std::pair{80.0, 120.0}, std::pair{130.0, 90.0}}) {
+        galvo.areaSizeX = x, galvo.areaSizeY = y;
+        ASSERT_TRUE(CalibFunc::saveUcf(file.c_str(), galvo) &&
+                    CalibFunc::getBasePara(file.c_str(), field, area, resolution));
+        EXPECT_EQ(area, std::max(x, y));
+    }
+    std::vector<Point2dConcept<double>> points;
+    EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 2, points) && points.size() == 1);
+
+    tagLenPar stored = awkwardLens();  // offset, angle, box coefficients, tables, use9Point off default
+    stored.fieldSize = 150, stored.areaSize = 120, stored.resolution = 1048575, stored.center = 1000;
+    stored.exchangeXY = 1, stored.invertX = 0, stored.invertY = 2;
+    ASSERT_TRUE(lib().saveUcf(file.c_str(), stored));
+    galvo.invertX = true, galvo.libExtent = 99;
     ASSERT_TRUE(CalibFunc::loadUcf(file.c_str(), galvo));
-    // The centre derived by setResolution, not the stored 1000.
     EXPECT_EQ(std::make_tuple(galvo.fieldSize, galvo.areaSizeX, galvo.areaSizeY, galvo.center, galvo.scale),
               std::make_tuple(150.0, 120.0, 120.0, 524288, 1048575 / 150.0));
     EXPECT_TRUE(galvo.exchangeXY && !galvo.invertX && galvo.invertY && !galvo.use9Point);
@@ -188,25 +187,6 @@ TEST_F(CalibFiles, LoadTakesFieldAreaResolutionFlagsAndNinePointBlockOnly) {
               std::make_tuple(1, 0.4, 99.0, 1.0));
 }
 
-TEST_F(CalibFiles, SaveStoresTheLargerAreaAndKeepsThePointSets) {
-    const std::string file = path("lens.ucf");
-    ASSERT_TRUE(CalibFunc::setEqualPnts(file.c_str(), 2, {{1, 2}}));  // creates a file without lens
-    GalvoParam galvo;
-    double field = 0, area = 0;
-    int resolution = 0;
-    EXPECT_FALSE(CalibFunc::loadUcf(file.c_str(), galvo));
-    EXPECT_FALSE(CalibFunc::getBasePara(file.c_str(), field, area, resolution));
-    for (const auto& [x, y] : {std::pair{80.0, 120.0}, std::pair{130.0, 90.0}}) {
-        galvo.areaSizeX = x;
-        galvo.areaSizeY = y;
-        ASSERT_TRUE(CalibFunc::saveUcf(file.c_str(), galvo));
-        ASSERT_TRUE(CalibFunc::getBasePara(file.c_str(), field, area, resolution));
-        EXPECT_EQ(area, std::max(x, y));
-    }
-    std::vector<Point2dConcept<double>> points;
-    EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 2, points));
-    EXPECT_EQ(points.size(), 1u);
-}
 // Sets are kept by selector and appended to what the caller holds.
 TEST_F(CalibFiles, PointSetsAppendBySelector) {
     const std::string file = path("points.ucf");
@@ -227,8 +207,7 @@ TEST_F(CalibFiles, PointSetsAppendBySelector) {
     ASSERT_EQ(got.size(), 4u);
     for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(got[i + 1].x == float(three[i].x) && got[i + 1].y == float(three[i].y));
     EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), 5, got));  // empty: nothing appended
-    EXPECT_FALSE(CalibFunc::getEqualPnts(file.c_str(), 6, got));
-    EXPECT_FALSE(CalibFunc::getEqualPnts(nullptr, 3, got));
+    EXPECT_FALSE(CalibFunc::getEqualPnts(file.c_str(), 6, got) || CalibFunc::getEqualPnts(nullptr, 3, got));
     EXPECT_TRUE(CalibFunc::getEqualPnts(file.c_str(), -4, got));
     EXPECT_EQ(got.size(), 1004u);
 
@@ -239,8 +218,7 @@ TEST_F(CalibFiles, PointSetsAppendBySelector) {
     EXPECT_EQ(std::memcmp(&grid[1], five.data(), 4 * sizeof(CalData)), 0);
     for (int wrong : {0, 3}) {  // 0 asks for the side; any wrong size fails, appends nothing, tells it
         n = wrong;
-        EXPECT_FALSE(CalibFunc::getCalibPnts(file.c_str(), 1, n, grid));
-        EXPECT_EQ(n, 2);
+        EXPECT_FALSE(CalibFunc::getCalibPnts(file.c_str(), 1, n, grid) || n != 2);
     }
     n = 0;
     EXPECT_TRUE(CalibFunc::getCalibPnts(file.c_str(), 0, n, grid));
@@ -263,9 +241,7 @@ Point2dConcept<double> mark(const double* lens, const CalibFunc::CalPar& c, doub
     const double coef[8] = {c.pincushionX, c.pincushionY, c.shearYWithX, c.shearXWithY,
                             c.trapezoidX,  c.trapezoidY,  c.scaleX,      c.scaleY};
     tagLenPar rec;  // 1000 units/mm about 0
-    rec.fieldSize = kSide;
-    rec.resolution = 100000;
-    rec.center = 0;
+    rec.fieldSize = kSide, rec.resolution = 100000, rec.center = 0;
     tagVosPointF p{static_cast<float>(x), static_cast<float>(y)};
     for (const double* stage : {coef, lens}) {
         std::copy(stage, stage + 8, rec.boxCoef);
@@ -279,17 +255,13 @@ Point2dConcept<double> mark(const double* lens, const CalibFunc::CalPar& c, doub
 CalibFunc::Lvs measure(const double* lens, const CalibFunc::CalPar& c, double& worst) {
     auto at = [&](int i, int j) { return mark(lens, c, i * kSide / 2, j * kSide / 2); };
     auto dist = [](Point2dConcept<double> a, Point2dConcept<double> b) { return std::hypot(a.x - b.x, a.y - b.y); };
-    const CalibFunc::Lvs m = {dist(at(-1, 1), at(1, 1)),   dist(at(-1, 0), at(1, 0)),  dist(at(-1, -1), at(1, -1)),
-                              dist(at(-1, -1), at(-1, 1)), dist(at(0, -1), at(0, 1)),  dist(at(1, -1), at(1, 1)),
-                              dist(at(-1, -1), at(1, 1)),  dist(at(-1, 1), at(1, -1)), at(1, 0).y - at(-1, 0).y};
-    const double d = kSide * std::sqrt(2.0);
+    const double m[9] = {dist(at(-1, 1), at(1, 1)),   dist(at(-1, 0), at(1, 0)),  dist(at(-1, -1), at(1, -1)),
+                         dist(at(-1, -1), at(-1, 1)), dist(at(0, -1), at(0, 1)),  dist(at(1, -1), at(1, 1)),
+                         dist(at(-1, -1), at(1, 1)),  dist(at(-1, 1), at(1, -1)), at(1, 0).y - at(-1, 0).y};
+    const double d = kSide * std::sqrt(2.0), ideal[9] = {kSide, kSide, kSide, kSide, kSide, kSide, d, d, 0};
     worst = 0;
-    for (double e :
-         {m.topLength - kSide, m.middleXLength - kSide, m.bottomLength - kSide, m.leftLength - kSide,
-          m.middleYLength - kSide, m.rightLength - kSide, m.risingDiagonal - d, m.fallingDiagonal - d, m.middleRise}) {
-        worst = std::max(worst, std::fabs(e));
-    }
-    return m;
+    for (int k = 0; k < 9; ++k) worst = std::max(worst, std::fabs(m[k] - ideal[k]));
+    return {m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]};
 }
 
 }  // namespace
@@ -317,32 +289,33 @@ TEST(CalibRecManParas, ChecksAreStrictAndRejectionsLeaveTheOutputAlone) {
                                     &CP::shearYWithX, &CP::shearXWithY, &CP::trapezoidX,  &CP::trapezoidY};
     const double d = kSide * std::sqrt(2.0);
     const CalibFunc::Lvs trueMark = {kSide, kSide, kSide, kSide, kSide, kSide, d, d, 0};
-    struct Case {
-        int index;
-        double value;
-        bool accepted;
-    };
-    std::vector<Case> cases = {{0, 0, false}, {0, -100, false}, {0, 1e-300, true}, {1, 0, false}, {1, 5, true}};
-    for (int k = 2; k < 8; ++k) {
-        cases.insert(cases.end(), {{k, 0.8, false},
-                                   {k, 1.2, false},
-                                   {k, std::nextafter(0.8, 1.0), true},
-                                   {k, std::nextafter(1.2, 1.0), true}});
-    }
+    // Scales above 0, the other factors strictly between 0.8 and 1.2; the first and last of those.
+    const std::tuple<int, double, bool> cases[] = {{0, 0, false},
+                                                   {0, -100, false},
+                                                   {0, 1e-300, true},
+                                                   {1, 0, false},
+                                                   {1, 5, true},
+                                                   {2, 0.8, false},
+                                                   {2, 1.2, false},
+                                                   {2, std::nextafter(0.8, 1.0), true},
+                                                   {2, std::nextafter(1.2, 1.0), true},
+                                                   {7, 0.8, false},
+                                                   {7, 1.2, false},
+                                                   {7, std::nextafter(0.8, 1.0), true},
+                                                   {7, std::nextafter(1.2, 1.0), true}};
     const CP sentinel{1, 2, 3, 4, 5, 6, 7, 8};
-    for (const Case& c : cases) {
-        CP in;
-        in.*members[c.index] = c.value;
-        CP out = sentinel;
-        EXPECT_EQ(CalibFunc::getRecManParas(trueMark, kSide, in, out), c.accepted) << c.index << " " << c.value;
-        EXPECT_EQ(std::memcmp(&out, c.accepted ? &in : &sentinel, sizeof out), 0) << c.index << " " << c.value;
+    for (const auto& [index, value, accepted] : cases) {
+        CP in, out = sentinel;
+        in.*members[index] = value;
+        EXPECT_EQ(CalibFunc::getRecManParas(trueMark, kSide, in, out), accepted) << index << " " << value;
+        EXPECT_EQ(std::memcmp(&out, accepted ? &in : &sentinel, sizeof out), 0) << index << " " << value;
     }
 
     // Measurements the computation cannot use.
     CalibFunc::Lvs unusable = trueMark;
     unusable.middleRise = std::numeric_limits<double>::quiet_NaN();
     CP out = sentinel;
-    EXPECT_FALSE(CalibFunc::getRecManParas(unusable, kSide, {}, out));
-    EXPECT_FALSE(CalibFunc::getRecManParas(trueMark, 0, {}, out));
+    EXPECT_FALSE(CalibFunc::getRecManParas(unusable, kSide, {}, out) ||
+                 CalibFunc::getRecManParas(trueMark, 0, {}, out));
     EXPECT_EQ(out.scaleX, 1);
 }

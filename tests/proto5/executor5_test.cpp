@@ -35,34 +35,23 @@ std::function<void(S&)> lens(LaserType type, uint8_t offTime, bool redOn, MarkTy
         TarnParam t;
         t.laser.laserType = type;
         t.laser.offTimeMode1 = t.laser.offTimeMode4 = offTime;
-        t.laser.lensWord1 = 0x0111;
-        t.laser.lensWord2 = 0x0222;
-        t.laser.lensWord3 = 0x0333;
-        t.laser.lensWord4 = 0x0444;
-        t.galvo.exchangeXY = exchange;
-        t.galvo.resolution = 0x12345;
+        t.laser.lensWord1 = 0x0111, t.laser.lensWord2 = 0x0222, t.laser.lensWord3 = 0x0333, t.laser.lensWord4 = 0x0444;
+        t.galvo.exchangeXY = exchange, t.galvo.resolution = 0x12345;
         e.sendLenPara(t, redOn, mark);
     };
 }
 const Bytes kLensRange = pkt(0x0212, {0, 0, 0, 0, 0x23, 0x45, 0x23, 0x45});
 
 LaserParam co2() {
-    LaserParam l;
-    l.laserType = LASER_TYPE_0;
-    l.preionEnable = l.dutySwitch = 1;
-    l.preionFreq = 5;   // 9600 counts
-    l.preionWidth = 2;  // 96 counts
-    l.dutyA = 25;       // of P = 2400: 600
-    l.dutyB = 12.5f;    // 300
+    LaserParam l;  // 9600 and 96 counts; duties of P = 2400: 600 and 300
+    l.laserType = LASER_TYPE_0, l.preionEnable = l.dutySwitch = 1, l.preionFreq = 5, l.preionWidth = 2;
+    l.dutyA = 25, l.dutyB = 12.5f;
     return l;
 }
 
 LaserParam fps(uint8_t option) {
     LaserParam q;
-    q.laserType = LASER_TYPE_4;
-    q.fpsEnable4 = 1;
-    q.fpsValue4 = 0x1234;
-    q.fpsOption4 = option;
+    q.laserType = LASER_TYPE_4, q.fpsEnable4 = 1, q.fpsValue4 = 0x1234, q.fpsOption4 = option;
     return q;
 }
 
@@ -252,34 +241,26 @@ TEST(Encoders5, Packets) {
 }
 
 TEST(Encoders5, RampLengthTakesTheStoredSpeedsAndWraps) {
-    struct Case {
-        float start, run, max;
-        Bytes speeds;     // start, run field, ramp byte of slot 0
-        uint16_t length;  // 1000 * (start + run) * (run - start) / 128 * 0.5, low 16 bits
-    };
-    const Case cases[] = {
+    // Start, run, max speed; start, run field, ramp byte of slot 0; the length 1000 * (start + run) *
+    // (run - start) / 128 * 0.5, low 16 bits.
+    const std::tuple<float, float, float, Bytes, uint16_t> cases[] = {
         {10, 2, 100, {0x27, 0x10, 0x27, 0x10, 0}, 0xFE89},     // run raised for speeds only; -375
         {2, 200, 20, {0x07, 0xD0, 0x4E, 0x20, 140}, 0x624A},   // capped at 20 units/s; 156234
         {1, 100, 100, {0x03, 0xE8, 0xFF, 0xFF, 255}, 0x9892},  // 100000 pulses/s capped; 39058
     };
-    for (const Case& c : cases) {
+    for (const auto& [start, run, max, speeds, length] : cases) {
         Harness5 h;
         ExtAxisPar a = axis(0);
-        a.startSpeed = c.start;
-        a.runSpeed = c.run;
-        a.maxSpeed = c.max;
+        a.startSpeed = start, a.runSpeed = run, a.maxSpeed = max;
         h.e5().sendAxisMovePulse(a, 1, false);
         const auto packets = h.packets();
         ASSERT_EQ(packets.size(), 4u);
-        EXPECT_EQ(be16(packets[1], 2), c.length) << c.start << " " << c.run;
-        EXPECT_EQ(slice(packets[2], 2, 5), c.speeds) << c.start << " " << c.run;
+        EXPECT_EQ(std::make_pair(be16(packets[1], 2), slice(packets[2], 2, 5)), std::make_pair(length, speeds)) << run;
     }
     // Single precision: 3 * (5 / 3.0f) rounds up to 5 pulses (4.99999988 in double).
     Harness5 h;
     ExtAxisPar a = homingAxis(0);
-    a.pulsesPerTurn = 5;
-    a.travelPerTurn = a.homeSpeed = 3;
-    a.homeTravelFactor = 1;
+    a.pulsesPerTurn = 5, a.travelPerTurn = a.homeSpeed = 3, a.homeTravelFactor = 1;
     ASSERT_TRUE(h.e5().sendAxisMovePulse(a, 1, false));
     EXPECT_EQ(be32(h.packets().at(0), 2), 5u);
 }
@@ -370,7 +351,8 @@ TEST(Control5, BoardVariantAndCapabilitiesFromTheFpgaVersion) {
         {{5, 5, 95, 1}, 13, 1, 0, 0}, {{5, 5, 119, 13}, 5, 0, 0, 1}, {{5, 5, 118, 13}, 4, 0, 1, 1},
         {{5, 5, 0, 0}, 2, 0, 0, 0},   {{5, 7, 0, 0}, -1, 0, 0, 0},   {{5, 16, 0, 0}, 12, 1, 0, 1},
         {{5, 0, 19, 0}, 0, 0, 0, 0},  {{5, 0, 20, 0}, 1, 0, 0, 0},   {{7, 5, 9, 0}, 11, 0, 0, 0},
-        {{7, 6, 9, 0}, -1, 0, 0, 0},  {{8, 1, 2, 3}, 18, 0, 0, 0},   {{9, 9, 9, 9}, -1, 0, 0, 0},
+        {{7, 6, 9, 0}, -1, 0, 0, 0},  {{8, 1, 2, 3}, 18, 0, 0, 0},   {{5, 10, 0, 1}, 17, 0, 0, 0},
+        {{9, 9, 9, 9}, -1, 0, 0, 0},
     };
     for (const auto& [fpga, sub, reMark, offline, wide] : cases) {
         Board5 h(fpga);
@@ -401,26 +383,16 @@ TEST(Control5, StatusDecodingAndHeartbeat) {
         h.executor->getDevExtState(ext, false);
         EXPECT_THAT(ext.axisState, ElementsAre(3, 3, 0, 0));  // from byte 8 = 0x0F
     }
-    Board5 h;
-    uint16_t counter = 9;
-    bool alive = false;
-    EXPECT_TRUE(h.executor->getDevHeartState(counter, alive) && alive);
-    h.transfer.failOpcode(op5::kDevState);
-    EXPECT_FALSE(h.executor->getDevHeartState(counter, alive) || alive);
 }
 
-TEST(Control5, MarkCounterFollowsTheBoardAcrossWrapsAndResets) {
+// 65530 -> 4 is ten marks; a reset the board refuses restarts the count from 0 at its raw value.
+TEST(Control5, MarkCounterAcrossWrapsAndResetsAndTheHeartbeat) {
     Board5 h;
     h.start();
     uint32_t count = 0;
-    h.transfer.answer(op5::kDevState, Board5::state(0x20, 65530));
-    h.refresh();
-    h.transfer.answer(op5::kDevState, Board5::state(0x20, 4));
-    h.refresh();
+    for (uint16_t raw : {65530, 4}) h.transfer.answer(op5::kDevState, Board5::state(0x20, raw)), h.refresh();
     h.executor->getMarkCount(false, count);
-    EXPECT_EQ(count, 65530u + 10u);  // 65530 -> 4 is ten marks
-
-    // A reset the board refuses: the count restarts from 0 at the board's raw value.
+    EXPECT_EQ(count, 65530u + 10u);
     h.executor->setResetCount();
     h.transfer.answer(op5::kResetCount, replyWith(4, {{2, 0xFF}, {3, 0xFF}}));
     h.transfer.answer(op5::kDevState, Board5::state(0x20, 37));
@@ -430,18 +402,21 @@ TEST(Control5, MarkCounterFollowsTheBoardAcrossWrapsAndResets) {
     h.refresh();
     h.executor->getMarkCount(false, count);
     EXPECT_EQ(count, 3u);
+    uint16_t counter = 9;
+    bool alive = false;
+    EXPECT_TRUE(h.executor->getDevHeartState(counter, alive) && alive);
+    h.transfer.failOpcode(op5::kDevState);
+    EXPECT_FALSE(h.executor->getDevHeartState(counter, alive) || alive);
 }
 
 TEST(Control5, OutputsReadBackUnlessRefused) {
     Harness h(BOARD_PROTOCOL_5);
     uint32_t outputs = 7;
     h.transfer.answer(op5::kOutPortRead, replyWith(4, {{2, 0x00}, {3, 0xA5}}));
-    EXPECT_TRUE(h.executor->getOutPortState(outputs, true));
-    EXPECT_EQ(outputs, 0xA5u);
+    EXPECT_TRUE(h.executor->getOutPortState(outputs, true) && outputs == 0xA5u);
     h.transfer.answer(op5::kOutPortRead, replyWith(4, {{2, 0xFF}, {3, 0xFF}}));
     EXPECT_FALSE(h.executor->getOutPortState(outputs, true));
-    EXPECT_TRUE(h.executor->getOutPortState(outputs, false));
-    EXPECT_EQ(outputs, 0xA5u);
+    EXPECT_TRUE(h.executor->getOutPortState(outputs, false) && outputs == 0xA5u);
 }
 
 TEST(Control5, ReMarkOnlyOnBoardsThatSupportIt) {
@@ -467,17 +442,15 @@ TEST(Control5, AxisStatesFromThePairQueries) {
     AxisSetting axis1;
     axis1.axisNo = 1;
     std::vector<AxisState> states;
-    ASSERT_TRUE(h.executor->getAxisStates({axis1}, states, true));
-    ASSERT_EQ(states.size(), 1u);
-    const AxisState* s = &states[0];
-    // Bits 1 and 6 set: flags 0, 1, 0, 1.
-    EXPECT_EQ(std::make_tuple(s->axisNo, s->flag0, s->flag1, s->flag2, s->flag3, s->rawPosition, s->position),
-              std::make_tuple(1, 0, 1, 0, 1, 0x40000064u, -100));
-
-    axis1.dirInvert = 1;  // limits exchange and the distance changes sign
-    ASSERT_TRUE(h.executor->getAxisStates({axis1}, states, true));
-    s = &states[0];
-    EXPECT_EQ(std::make_tuple(s->flag2, s->flag3, s->position), std::make_tuple(1, 0, 100));
+    // Bits 1 and 6 set: flags 0, 1, 0, 1; inverted, the limits exchange and the distance changes sign.
+    for (int inverted : {0, 1}) {
+        axis1.dirInvert = inverted;
+        ASSERT_TRUE(h.executor->getAxisStates({axis1}, states, true));
+        ASSERT_EQ(states.size(), 1u);
+        const AxisState& s = states[0];
+        EXPECT_EQ(std::make_tuple(s.axisNo, s.flag0, s.flag1, s.flag2, s.flag3, s.rawPosition, s.position),
+                  std::make_tuple(1, 0, 1, inverted, 1 - inverted, 0x40000064u, inverted ? 100 : -100));
+    }
 
     // Half the counter away from the origin: the distance wraps instead of overflowing on negation.
     h.transfer.answer(op5::kAxisStatesA, replyWith(12, {{8, 0xC0}}));
@@ -496,7 +469,7 @@ TEST(Offline5, DocumentParametersAndJumpBackUseTwelveByteUnits) {
         Board5 h(wide ? Bytes{5, 6, 0, 14} : Bytes{5, 5, 40, 12});
         h.start();
         h.executor->setOfflineMode(true);
-        h.executor->sendOfflineParam({{0x01020304, 0x1000}});
+        h.executor->sendOfflineParam({{0x01020304, 0x1000}, {0x55, 0x2000}});
         h.executor->setOfflineDocIndex(8);  // entry 0: after the four document packets
         h.executor->sendOfflineBlock(0x0102, 0x33, true);
         h.executor->setOfflineDocIndex(9);  // entry 1: one packet later
@@ -507,7 +480,7 @@ TEST(Offline5, DocumentParametersAndJumpBackUseTwelveByteUnits) {
         EXPECT_EQ(slice(page, 0, 6), (Bytes{0x01, 0x13, 0x02, 0, 0, 0}));
         // The address fields come from the document table at download time, in 16-bit words.
         const uint8_t entry0 = wide ? 32 : 24;
-        EXPECT_EQ(slice(page, 12, 12), pkt(0x0260, {4, 0, 0, entry0, 0, 0, 0, uint8_t(entry0 + (wide ? 8 : 6))}));
+        EXPECT_EQ(slice(page, 12, 12), pkt(0x0260, {4, 0, 0, entry0, 0x55, 0, 0, uint8_t(entry0 + (wide ? 8 : 6))}));
         EXPECT_EQ(slice(page, 60, 12), pkt(0x2F91, {0x01, 0x02, 0x33, 1}));
         EXPECT_EQ(page[72 + 5], wide ? 32 : 24);
         EXPECT_EQ(page[84], 0xFF);  // no erased tail is added, but the page is filled

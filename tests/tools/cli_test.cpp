@@ -115,6 +115,8 @@ TEST(Cli, BadInputsGiveOneClearLineAndTheirOwnExitStatus) {
         {{"mark", kData + "/cli_square.svg", "--calib", kData + "/cli_bad_lens.cal"}, 3, kData + "/cli_bad_lens.cal"},
         {{"status", "--board", unreachable, "--timeout", "50", "--retries", "0"}, 4, unreachable},
         {{"probe", "--board", "usb"}, 2, "usb"},
+        {{"probe", "--board", "udp://127.0.0.1:65536"}, 2, "udp://127.0.0.1:65536"},
+        {{"mark", kData + "/cli_square.svg", "--offset", "5, 0"}, 2, ""},
         {{"eeprom", "write", "--board", "sim7"}, 2, ""},
         {{"mark", kData + "/cli_square.svg", "--power", "150"}, 2, ""},
         {{"mark", kData + "/cli_square.svg", "--fit", "--scale", "2"}, 2, ""},

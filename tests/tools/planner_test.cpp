@@ -107,7 +107,7 @@ TEST(Planner, BadInputIsRefusedWithAClearMessage) {
         std::function<void(Job&, PlanOptions&)> spoil;
         const char* message;
     } cases[] = {
-        {[](Job& j, PlanOptions&) { j.polylines[0].pen = 2; }, "polyline 0 uses pen 2 but the job has 1 pen"},
+        {[](Job& j, PlanOptions&) { j.polylines[0].pen = 2; }, "polyline 0 uses pen 2 but the job has 1 pen|"},
         {[](Job& j, PlanOptions&) { j.pens[0].markSpeed = 0; }, "pen 0 (\"fine\"): mark speed (mm/s) is 0"},
         {[](Job& j, PlanOptions&) { j.pens[0].jumpSpeed = -5; }, "jump speed (mm/s) is -5"},
         {[](Job& j, PlanOptions&) { j.pens[0].frequency = 0; }, "frequency (kHz) is 0"},
@@ -127,7 +127,7 @@ TEST(Planner, BadInputIsRefusedWithAClearMessage) {
             planner::makePlan(job, options);
             ADD_FAILURE() << "accepted: " << c.message;
         } catch (const std::invalid_argument& e) {
-            EXPECT_THAT(e.what(), ::testing::HasSubstr(c.message));
+            EXPECT_THAT(std::string(e.what()) + "|", ::testing::HasSubstr(c.message));  // "|": the end
         }
     }
 }

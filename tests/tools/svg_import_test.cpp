@@ -90,6 +90,7 @@ TEST(SvgImport, UnitsAndViewBoxGiveMillimetresWithYUp) {
         {R"~(width="100mm" height="50mm" viewBox="0 0 100 50")~", {10, 10, 0, 0}, {10, 40, 0, 50}},
         {R"~(width="4in" height="2in" viewBox="0 0 400 200")~", {100, 50, 0, 0}, {25.4, 38.1, 0, 50.8}},
         {R"~(width="2cm" height="1cm" viewBox="0 0 2 1")~", {1, 0, 2, 1}, {10, 10, 20, 0}},
+        {R"~(width="0.5mm" height="0.5mm" viewBox="0 0 1 1")~", {1, 1, 0, 0}, {0.5, 0, 0, 0.5}},
         {R"~(width="72pt" height="6pc" viewBox="0 0 1 1")~", {1, 1, 0, 0}, {25.4, 0, 0, 25.4}},
         // No viewBox: a unit is a px; no size: the viewBox's units are px.
         {R"~(width="96px" height="96")~", {96, 0, 0, 96}, {25.4, 25.4, 0, 0}},
@@ -305,6 +306,7 @@ TEST(SvgImport, ContentWithoutOutlinesIsReportedNotDrawn) {
     options.warnings = &warnings;
     auto job = importSvgText(svg(R"~(<text x="1" y="1">SN</text><g><text>2</text></g><image href="a.png"/>
         <text display="none">hidden</text><path d="M 0 0 L 1 0" stroke="black"/>
+        <rect width="0" height="5" stroke="black"/><ellipse rx="2" ry="0" stroke="black"/>
         <g transform="scale(0)"><path d="M 0 0 L 1 0" stroke="black"/></g><circle r="1" transform="scale(1 0)"/>)~"),
                              options);
     EXPECT_EQ(job.polylines.size(), 1u);

@@ -226,6 +226,10 @@ TEST(Cli, MarksAndKeepsUserDataOverUdpOnExecutorSim) {
     const std::string board = boardAddress(server);
     const CliRun run = cli({"mark", kData + "/cli_square.svg", "--board", board});
     EXPECT_EQ(run.status, 0) << run.err;
+    // status only looks: the board's counter still holds the job's checkpoint.
+    const std::string status = cli({"status", "--board", board}).out;
+    EXPECT_NE(status.find("job finished: yes, offline: no"), std::string::npos) << status;
+    EXPECT_NE(status.find("marks counted: 1\n"), std::string::npos) << status;
     ASSERT_EQ(cli({"eeprom", "write", "--board", board, "--text", "SN 0042"}).status, 0);
     const CliRun text = cli({"eeprom", "read", "--board", board});
     EXPECT_EQ(text.out, "SN 0042\n") << text.err;

@@ -79,7 +79,7 @@ bool simProtocol(const std::string& address, BOARD_PROTOCOL& protocol) {
     return true;
 }
 
-BoardConnection::BoardConnection(const BoardOptions& options) : m_name(options.address) {
+BoardConnection::BoardConnection(const BoardOptions& options, bool attach) : m_name(options.address) {
     DevPar par;
     par.m_mac = kHostMac;
     UdpAddress udp;
@@ -103,6 +103,11 @@ BoardConnection::BoardConnection(const BoardOptions& options) : m_name(options.a
 
     m_executor.reset(Executor::create(BOARD_TYPE_PROTOCOL7, m_protocol));
     m_executor->setTransfer(m_link.get());
+    if (attach) {
+        if (!m_link->isOpen() && !m_link->openDev())
+            throw CliError(kExitBoard, about(m_name, "board unreachable (" + linkError() + ")"));
+        return;
+    }
     const SdkError result = m_executor->init(par, false, false);
     if (result != SDK_OK) {
         const std::string reason = linkError();

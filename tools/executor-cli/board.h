@@ -1,6 +1,7 @@
 #pragma once
 // The board a subcommand talks to: a simulated board in process (sim7, sim5) or a board behind
-// UDP (udp://HOST:PORT, e.g. an executor-sim), connected and bound through an executor.
+// UDP (udp://HOST:PORT, e.g. an executor-sim), connected and bound through an executor, or only
+// attached to look at it.
 
 #include <cstdint>
 #include <memory>
@@ -23,7 +24,9 @@ public:
     // Connects: finds the protocol of a UDP board, then init (binding included). Throws
     // CliError(kExitUsage) for an address it cannot read, CliError(kExitBoard) when the board does
     // not answer or refuses.
-    explicit BoardConnection(const BoardOptions& options);
+    // attach: only look, for status, probe and reads: no init, so the board is not reset and its
+    // counters and any running job are left alone.
+    explicit BoardConnection(const BoardOptions& options, bool attach = false);
     ~BoardConnection();
     BoardConnection(const BoardConnection&) = delete;
     BoardConnection& operator=(const BoardConnection&) = delete;

@@ -35,7 +35,7 @@ std::string versionList(const uint16_t (&words)[4]) {
 }  // namespace
 
 int runStatus(const BoardOptions& options) {
-    BoardConnection board(options);
+    BoardConnection board(options, true);
     Executor& executor = board.executor();
     DevBaseState state;
     if (!executor.getDevState(state, true))

@@ -144,8 +144,4 @@ TEST_P(Concurrency, QueueingStreamingAndStoppingFromThreeThreads) {
 
 INSTANTIATE_TEST_SUITE_P(RunControl, Concurrency,
                          ::testing::Values(Case{BOARD_PROTOCOL_7, false, 500}, Case{BOARD_PROTOCOL_7, true, 500},
-                                           Case{BOARD_PROTOCOL_5, false, 2880}, Case{BOARD_PROTOCOL_5, true, 2880}),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                             return std::string(info.param.protocol == BOARD_PROTOCOL_7 ? "Protocol7" : "Protocol5") +
-                                    (info.param.stopClearsList ? "StopMark" : "Reset");
-                         });
+                                           Case{BOARD_PROTOCOL_5, false, 2880}, Case{BOARD_PROTOCOL_5, true, 2880}));

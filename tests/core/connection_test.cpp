@@ -127,8 +127,7 @@ TEST(GetProtocol, ProbeReplies) {
     };
     const Row rows[] = {{{0x01, 0x23, 0x00}, false, BOARD_PROTOCOL_5, {false, false}},
                         {{0x01, 0x23}, true, BOARD_PROTOCOL_5, {true, false}},
-                        {{0x23, 0x01}, false, BOARD_PROTOCOL_7, {true, true}},
-                        {{}, false, BOARD_PROTOCOL_7, {true, true}}};
+                        {{0x23, 0x01}, false, BOARD_PROTOCOL_7, {true, true}}};
     for (const Row& r : rows) {
         FakeTransfer t;
         t.netLink = r.net;

@@ -66,12 +66,11 @@ void walk(Harness& h) {
 
 }  // namespace
 
-TEST(InputLimits, Protocol7) {
-    Running7 h;
-    walk(h);
-}
-
-TEST(InputLimits, Protocol5) {
+TEST(InputLimits, BothProtocols) {
+    {
+        Running7 h;
+        walk(h);
+    }
     Harness5 h;
     walk(h);
 }

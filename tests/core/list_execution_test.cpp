@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cmd/packet_writer.h"
+#include "support/axes.h"
 #include "support/harness.h"
 
 using ::testing::ElementsAre;
@@ -28,12 +29,10 @@ struct List : ::testing::Test, Running7 {
         std::vector<std::vector<uint16_t>> out;
         for (const Bytes& f : transfer.frames()) {
             out.emplace_back();
-            for (size_t off = 0; off + 12 <= f.size() && f[off + 2] == 12; off += 12)
-                out.back().push_back(be16(f, off + 4));
+            for (const Bytes& p : packetsOf(f)) out.back().push_back(be16(p, 4));
         }
         return out;
     }
-    static uint16_t be16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] << 8 | b[at + 1]); }
     size_t polls() { return transfer.requestsFor(op7::kDevState).size(); }
     void busyBoard() { transfer.answer(op7::kDevState, stateReply7(0, false, 3)); }
 };

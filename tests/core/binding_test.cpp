@@ -37,21 +37,16 @@ struct NetHarness : Harness {
 }  // namespace
 
 TEST(Binding, DirectFastAndVirtualLinksCountAsBoundAndNoTransportAsNot) {
-    struct Case {
-        void (*link)(FakeTransfer&);
-        bool bound;
-    };
-    const Case cases[] = {{[](FakeTransfer&) {}, true},
-                          {[](FakeTransfer& t) { t.directLink = false, t.fastLink = true; }, true},
-                          {[](FakeTransfer& t) { t.directLink = false, t.netLink = t.virtualLink = true; }, true},
-                          {nullptr, false}};
-    for (const Case& c : cases) {
+    void (*const links[])(FakeTransfer&) = {
+        [](FakeTransfer&) {}, [](FakeTransfer& t) { t.directLink = false, t.fastLink = true; },
+        [](FakeTransfer& t) { t.directLink = false, t.netLink = t.virtualLink = true; }, nullptr};
+    for (auto link : links) {
         Harness h;
-        c.link ? c.link(h.transfer) : h.executor->setTransfer(nullptr);
-        EXPECT_EQ(h.executor->isBind(), c.bound);
-        EXPECT_EQ(h.executor->isBindByMe(), c.bound);
-        EXPECT_EQ(h.executor->setBind(true), c.bound);
-        EXPECT_TRUE(!c.link || h.transfer.virtualLink || h.executor->setBind(false));  // nothing to unbind
+        link ? link(h.transfer) : h.executor->setTransfer(nullptr);
+        EXPECT_EQ(h.executor->isBind(), link != nullptr);
+        EXPECT_EQ(h.executor->isBindByMe(), link != nullptr);
+        EXPECT_EQ(h.executor->setBind(true), link != nullptr);
+        EXPECT_TRUE(!link || h.transfer.virtualLink || h.executor->setBind(false));  // nothing to unbind
         EXPECT_TRUE(h.transfer.exchanges.empty());
     }
 }

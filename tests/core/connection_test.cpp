@@ -5,19 +5,13 @@
 
 #include "cmd/packet_writer.h"
 #include "core/identity_opcodes.h"
-#include "proto5/executor5.h"
 #include "support/bytes.h"
-#include "support/harness.h"
+#include "support/harness5.h"
 
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
 namespace {
-
-// A protocol 5 executor whose board always runs its application, so init completes.
-struct RunningExecutor5 : Executor5 {
-    BoardMode getBoardMode() override { return BOARD_MODE_APPLICATION; }
-};
 
 // A board that reports it can run offline, as only protocol 5 boards do today.
 struct OfflineCapable7 : Executor7 {
@@ -93,7 +87,7 @@ TEST(Init, FrameSizeFollowsTheLink) {
     const Row rows[] = {{7, false, false, 0, 500},  {7, true, false, 0, 1464},   {5, true, true, 1, 1464},
                         {5, false, true, 0, 23040}, {5, false, false, 1, 23040}, {5, false, false, 0, 2880}};
     for (const Row& r : rows) {
-        Harness h = r.protocol == 7 ? Harness() : Harness(std::make_unique<RunningExecutor5>());
+        Harness h = r.protocol == 7 ? Harness() : Harness(std::make_unique<Streaming5>());
         h.healthyBoard7();
         h.transfer.netLink = r.net;
         h.transfer.fastLink = r.fast;

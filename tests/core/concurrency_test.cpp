@@ -14,13 +14,13 @@
 #include "executor/sim/sim_transfer.h"
 #include "executor/transfer/forwarding_transfer.h"
 #include "proto5/executor5.h"
+#include "support/bytes.h"
+#include "support/sim_job.h"
 
 // One host thread queues packets while a second streams them and a third stops the run. Run
 // under ThreadSanitizer by scripts/test; here the list's bookkeeping is checked afterwards.
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kPackets = 3000;
 constexpr size_t kFramesBeforeStop = 4;
@@ -42,10 +42,8 @@ struct FrameTap : ForwardingTransfer {
 template <class Base>
 struct Watched : Base {
     bool addCmd(KestCmd* cmd) override {
-        if (cmd != nullptr) queued.emplace_back(cmd->m_data, cmd->m_data + cmd->m_len);  // one queueing thread
-        const bool ok = Base::addCmd(cmd);
-        refused += ok ? 0 : 1;
-        return ok;
+        queued.emplace_back(cmd->m_data, cmd->m_data + cmd->m_len);  // one queueing thread
+        return Base::addCmd(cmd) || (ADD_FAILURE() << "refused", false);
     }
     std::vector<Bytes> left() {
         std::vector<Bytes> out;
@@ -59,7 +57,6 @@ struct Watched : Base {
         return out;
     }
     std::vector<Bytes> queued;
-    std::atomic<int> refused{0};
 };
 
 struct Case {
@@ -75,10 +72,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 template <class Base>
 void run(const Case& c) {
-    sim::SimConfig config;  // a board that drains slowly, so the streaming thread really waits for room
-    config.protocol = c.protocol;
-    config.pacing = sim::Pacing::kSimulated;
-    config.commandMemory = 16 * 1024;
+    sim::SimConfig config = sim_job::paced(c.protocol);  // the streaming thread really waits for room
     config.ticksPerPoll = 200;
     sim::SimBoard board(config);
     sim::SimTransfer link(board);
@@ -110,19 +104,9 @@ void run(const Case& c) {
     stopper.join();
     utils::Thread::setSleepHook({});
 
-    // Frames split back into packets: by their length byte (protocol 7) or in 12-byte units; the
-    // zero padding behind the last packet ends a frame.
     std::vector<Bytes> sent;
-    for (const Bytes& f : tap.frames) {
-        for (size_t at = 0; at + 4 <= f.size();) {
-            const size_t len = c.protocol == BOARD_PROTOCOL_7 ? f[at + 2] : 12;
-            if (len < 4 || at + len > f.size() || (f[at] == 0 && f[at + 1] == 0)) break;
-            sent.emplace_back(f.begin() + static_cast<std::ptrdiff_t>(at),
-                              f.begin() + static_cast<std::ptrdiff_t>(at + len));
-            at += len;
-        }
-    }
-    EXPECT_EQ(e.refused, 0);
+    for (const Bytes& f : tap.frames)
+        for (const Bytes& p : packetsOf(f, c.protocol == BOARD_PROTOCOL_7 ? 0 : 12)) sent.push_back(p);
     const std::vector<Bytes> left = e.left();
     const std::vector<Bytes>& queued = e.queued;
     ASSERT_EQ(queued.size(), kPackets);
@@ -160,8 +144,4 @@ TEST_P(Concurrency, QueueingStreamingAndStoppingFromThreeThreads) {
 
 INSTANTIATE_TEST_SUITE_P(RunControl, Concurrency,
                          ::testing::Values(Case{BOARD_PROTOCOL_7, false, 500}, Case{BOARD_PROTOCOL_7, true, 500},
-                                           Case{BOARD_PROTOCOL_5, false, 2880}, Case{BOARD_PROTOCOL_5, true, 2880}),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                             return std::string(info.param.protocol == BOARD_PROTOCOL_7 ? "Protocol7" : "Protocol5") +
-                                    (info.param.stopClearsList ? "StopMark" : "Reset");
-                         });
+                                           Case{BOARD_PROTOCOL_5, false, 2880}, Case{BOARD_PROTOCOL_5, true, 2880}));

@@ -144,15 +144,12 @@ TEST(PowerSetPower, CallsPerLaserType) {
         {"2", curves(2), 50, pen(), {"fiber 2 20 0 30 9", "pwm 20 0 0 0", "da 0 0 0"}},
         {"3", curves(3), 50, pen(), {"fiber 3 20 0 20 9", "pwm 20 0 0 0", "da 0 0 0"}},
         {"4", curves(4), 50, pen(), {"fiber 4 20 25 50 9", "pwm 20 25 0 0", "da 16 0 0"}},
-        {"4 just short", curves(4), -1, pen(49.99f), {"fiber 4 20 49.99 30 9", "pwm 20 49.99 1 0", "da 9 0 0"}},
-        {"4 short pulse", curves(4), -1, pen(0.4f), {"fiber 4 20 1 30 9", "pwm 20 1 1 0", "da 9 0 0"}},
         {"4 power 0 reads the current", curves(4), 0, pen(), {"fiber 4 20 1 0 9", "pwm 20 1 0 0", "da 9 0 0"}},
         {"5", curves(5), 50, pen(), {"spi 50 0 1 0 0", "pwm 20 25 0 0", "da 0 0 0"}},
         // Pen mode takes the width from the whole MOPA value: 50 * 65576 / 100.
         {"5 pen", curves(5), -1, pen(), {"spi 30 0 1 0 0", "pwm 20 32788 1 0", "da 0 0 0"}},
         {"6", curves(6), 50, pen(60), {"fiber 6 20 60 50 9", "pwm 20 60 0 0", "da 10 0 0"}},
         {"6 pen", curves(6), -1, pen(0.4f), {"fiber 6 20 0.4 30 9", "pwm 20 0.4 1 0", "da 6 0 0"}},
-        {"unknown type", curves(7), 50, pen(), {"fiber 7 20 0 50 9", "pwm 20 0 0 0", "da 0 0 0"}},
     };
     for (const Row& r : rows) {
         CallLog e;

@@ -23,3 +23,16 @@ inline Bytes pkt(uint16_t opcode, std::initializer_list<uint8_t> params = {}, st
 inline Bytes slice(const Bytes& b, std::size_t from, std::size_t len) {
     return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + len));
 }
+
+// The packets of a list frame, split by their length bytes or in units of unit bytes (protocol
+// 5) when given; the zero padding behind the last packet ends the frame.
+inline std::vector<Bytes> packetsOf(const Bytes& frame, std::size_t unit = 0) {
+    std::vector<Bytes> out;
+    for (std::size_t at = 0; at + 4 <= frame.size();) {
+        const std::size_t len = unit != 0 ? unit : frame[at + 2];
+        if (len < 4 || at + len > frame.size() || (frame[at] == 0 && frame[at + 1] == 0)) break;
+        out.push_back(slice(frame, at, len));
+        at += len;
+    }
+    return out;
+}

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -29,52 +29,39 @@ public:
     };
 
     // Link properties as the executor sees them.
-    bool open = true;
-    bool openResult = true;
-    bool virtualLink = false;
-    bool directLink = true;
-    bool netLink = false;
-    bool fastLink = false;
+    bool open = true, openResult = true, virtualLink = false, directLink = true, netLink = false, fastLink = false;
     int32_t linkType = 0;
+    Bytes defaultReply = Bytes(16, 0);  // to requests no rule covers: accepted, no data
 
-    // Reply to requests that no rule covers: accepted, no data.
-    Bytes defaultReply = Bytes(16, 0);
-
-    // What the executor did.
+    // What the executor did, user port traffic included.
     std::vector<std::string> calls;
     std::vector<Exchange> exchanges;  // both kinds, in order
     std::vector<std::pair<bool, bool>> linkModes;
-    // User port traffic.
-    Bytes written;
-    Bytes toRead;
-
-    // Answers every request with this opcode with the given bytes, or with the result of rule.
-    void answer(uint16_t opcode, Bytes reply) {
-        m_rules[opcode] = [reply](const Bytes&) { return reply; };
-    }
-    void answer(uint16_t opcode, Rule rule) { m_rules[opcode] = std::move(rule); }
-    // Answers successive requests with these replies; the last one repeats.
-    void answerSequence(uint16_t opcode, std::vector<Bytes> replies) {
-        m_sequences[opcode] = std::deque<Bytes>(replies.begin(), replies.end());
-    }
-    // The n-th exchange (1-based, requests and frames counted together) fails at the transport.
-    void failExchange(int n) { m_failExchanges.insert(n); }
-    // Every request with this opcode fails at the transport.
-    void failOpcode(uint16_t opcode) { m_failOpcodes.insert(opcode); }
-    // Every frame delivery fails.
-    void failFrames(bool fail) { m_failFrames = fail; }
+    Bytes written, toRead;
     // Called after each frame is recorded (before the reply), e.g. to change the board's answers.
     std::function<void(const Bytes& frame)> onFrame;
 
-    std::vector<Bytes> requests() const {
-        return select([](const Exchange& e) { return !e.frame; });
+    // Answers every later request with this opcode with the given bytes, the result of rule, or
+    // successive replies of which the last repeats.
+    void answer(uint16_t opcode, Bytes reply) { answerSequence(opcode, {std::move(reply)}); }
+    void answer(uint16_t opcode, Rule rule) { m_rules[opcode] = std::move(rule); }
+    void answerSequence(uint16_t opcode, std::vector<Bytes> replies) {
+        if (replies.empty()) return (void)m_rules.erase(opcode);
+        auto left = std::make_shared<std::deque<Bytes>>(replies.begin(), replies.end());
+        m_rules[opcode] = [left](const Bytes&) {
+            const Bytes reply = left->front();
+            if (left->size() > 1) left->pop_front();
+            return reply;
+        };
     }
-    std::vector<Bytes> requestsFor(uint16_t opcode) const {
-        return select([opcode](const Exchange& e) { return !e.frame && opcodeOf(e.bytes) == opcode; });
-    }
-    std::vector<Bytes> frames() const {
-        return select([](const Exchange& e) { return e.frame; });
-    }
+    // The n-th exchange (1-based, requests and frames counted together) fails at the transport.
+    void failExchange(int n) { m_failExchanges.insert(n); }
+    void failOpcode(uint16_t opcode) { m_failOpcodes.insert(opcode); }
+    void failFrames(bool fail) { m_failFrames = fail; }
+
+    std::vector<Bytes> requests() const { return pick(false, -1); }
+    std::vector<Bytes> requestsFor(uint16_t opcode) const { return pick(false, opcode); }
+    std::vector<Bytes> frames() const { return pick(true, -1); }
     size_t count(const std::string& call) const {
         return static_cast<size_t>(std::count(calls.begin(), calls.end(), call));
     }
@@ -82,10 +69,7 @@ public:
 
     // Transfer
     bool isOpen() override { return called("isOpen", open); }
-    bool openDev() override {
-        if (openResult) open = true;
-        return called("openDev", openResult);
-    }
+    bool openDev() override { return open = open || openResult, called("openDev", openResult); }
     void closeDev() override { open = called("closeDev", false); }
     bool readData(uint32_t channel, uint8_t* buffer, uint32_t bufferSize, int32_t* length, uint8_t* a, uint8_t* b,
                   bool flag) override {
@@ -97,9 +81,8 @@ public:
         return true;
     }
     bool writeData(const uint8_t* data, uint32_t length, uint32_t channel) override {
-        if (!called("writeData", channel == 0)) return false;
-        written.assign(data, data + length);
-        return true;
+        if (called("writeData", channel == 0)) written.assign(data, data + length);
+        return channel == 0;
     }
     bool isVirtual() override { return called("isVirtual", virtualLink); }
     bool ReadAndWriteCmd(const uint8_t* request, uint32_t requestLen, uint8_t* reply, uint32_t* replyLen,
@@ -107,26 +90,14 @@ public:
         const Bytes bytes(request, request + requestLen);
         const uint16_t opcode = opcodeOf(bytes);
         if (!record("ReadAndWriteCmd", false, bytes, *replyLen, flag) || m_failOpcodes.count(opcode) != 0) return false;
-        Bytes answerBytes = defaultReply;
-        auto seq = m_sequences.find(opcode);
-        if (seq != m_sequences.end() && !seq->second.empty()) {
-            answerBytes = seq->second.front();
-            if (seq->second.size() > 1) seq->second.pop_front();
-        } else if (auto rule = m_rules.find(opcode); rule != m_rules.end()) {
-            answerBytes = rule->second(bytes);
-        }
-        const size_t n = std::min<size_t>(*replyLen, answerBytes.size());
-        if (n > 0) std::memcpy(reply, answerBytes.data(), n);
-        *replyLen = static_cast<uint32_t>(n);
-        return true;
+        const auto rule = m_rules.find(opcode);
+        return answerWith(rule == m_rules.end() ? defaultReply : rule->second(bytes), reply, replyLen);
     }
     bool ReadAndWriteData(const uint8_t* frame, uint32_t frameLen, uint8_t* reply, uint32_t* replyLen,
                           bool flag) override {
-        const Bytes bytes(frame, frame + frameLen);
-        if (!record("ReadAndWriteData", true, bytes, *replyLen, flag) || m_failFrames) return false;
-        std::memset(reply, 0, std::min<uint32_t>(*replyLen, 4));
-        *replyLen = std::min<uint32_t>(*replyLen, 4);
-        return true;
+        if (!record("ReadAndWriteData", true, Bytes(frame, frame + frameLen), *replyLen, flag) || m_failFrames)
+            return false;
+        return answerWith(Bytes(4, 0), reply, replyLen);
     }
     int32_t getLinkType() override { return called("getLinkType", linkType); }
     bool isDirectLink() override { return called("isDirectLink", directLink); }
@@ -147,16 +118,20 @@ private:
         if (frame && onFrame) onFrame(bytes);
         return m_failExchanges.count(static_cast<int>(exchanges.size())) == 0;
     }
-    template <class Pred>
-    std::vector<Bytes> select(Pred pred) const {
+    static bool answerWith(const Bytes& bytes, uint8_t* reply, uint32_t* replyLen) {
+        *replyLen = std::min<uint32_t>(*replyLen, static_cast<uint32_t>(bytes.size()));
+        if (*replyLen > 0) std::memcpy(reply, bytes.data(), *replyLen);
+        return true;
+    }
+    // Frames or requests, of one opcode unless it is -1.
+    std::vector<Bytes> pick(bool frames, int opcode) const {
         std::vector<Bytes> out;
         for (const Exchange& e : exchanges)
-            if (pred(e)) out.push_back(e.bytes);
+            if (e.frame == frames && (opcode < 0 || opcodeOf(e.bytes) == opcode)) out.push_back(e.bytes);
         return out;
     }
 
     std::map<uint16_t, Rule> m_rules;
-    std::map<uint16_t, std::deque<Bytes>> m_sequences;
     std::set<int> m_failExchanges;
     std::set<uint16_t> m_failOpcodes;
     bool m_failFrames = false;

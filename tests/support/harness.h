@@ -8,6 +8,7 @@
 #include "executor/core/executor.h"
 #include "executor/proto7/executor7.h"
 #include "proto7/opcodes7.h"
+#include "support/bytes.h"
 #include "support/fake_transfer.h"
 #include "support/recorders.h"
 
@@ -41,20 +42,13 @@ struct Harness {
         sleeps.pauses.clear();
     }
 
-    // Flushes the list and returns every list packet delivered so far: split by their length
-    // bytes, or in fixed units of packetLen bytes (protocol 5) when given; padding is dropped.
+    // Flushes the list and returns every list packet delivered so far (see packetsOf).
     std::vector<Bytes> flushPackets(size_t packetLen = 0) {
         executor->exeCurCmd(false);
         std::vector<Bytes> packets;
         for (const Bytes& frame : transfer.frames()) {
-            for (size_t off = 0; off + 4 <= frame.size();) {
-                const size_t len = packetLen != 0 ? packetLen : frame[off + 2];
-                if (len < 4 || (packetLen != 0 && frame[off] == 0 && frame[off + 1] == 0)) break;
-                const auto end = std::min(off + len, frame.size());
-                packets.emplace_back(frame.begin() + static_cast<std::ptrdiff_t>(off),
-                                     frame.begin() + static_cast<std::ptrdiff_t>(end));
-                off += len;
-            }
+            const std::vector<Bytes> more = packetsOf(frame, packetLen);
+            packets.insert(packets.end(), more.begin(), more.end());
         }
         return packets;
     }

@@ -88,13 +88,11 @@ inline sim::SimConfig paced(BOARD_PROTOCOL protocol) {
 // An executor on an in-process simulated board, not yet initialised; logs and sleeps recorded.
 struct SimRig {
     explicit SimRig(BOARD_PROTOCOL protocol, sim::SimConfig config = sim::SimConfig(), bool network = false)
-        : board(withProtocol(config, protocol)), link(board, network), par(devPar()) {
-        executor.reset(Executor::create(BOARD_TYPE_PROTOCOL7, protocol));
+        : board((config.protocol = protocol, config)),
+          link(board, network),
+          par(devPar()),
+          executor(Executor::create(BOARD_TYPE_PROTOCOL7, protocol)) {
         executor->setTransfer(&link);
-    }
-    static sim::SimConfig withProtocol(sim::SimConfig c, BOARD_PROTOCOL p) {
-        c.protocol = p;
-        return c;
     }
     SdkError init() { return executor->init(par, false, false); }
 

@@ -53,7 +53,7 @@ void printHex(const std::string& bytes) {
 }  // namespace
 
 int runEepromRead(const BoardOptions& options, const EepromReadOptions& read) {
-    BoardConnection board(options);
+    BoardConnection board(options, true);
     Executor& executor = board.executor();
     const uint32_t capacity = userDataCapacity(board);
     uint32_t size = 0;

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,41 +48,10 @@ TEST(ExecutorSim, RejectsBadArguments) {
     }
 }
 
-// Fault options reach the board; SIGUSR1 writes the traces and serves on, SIGTERM writes them,
-// says what was served and ends.
-TEST(ExecutorSim, FaultOptionsReachTheBoardAndSignalsWriteTheTrace) {
-    LogRecorder log;
-    SleepRecorder sleeps;
-    const TempFile svg(".svg"), json(".json");
-    SimProcess sim(
-        {"--protocol", "5", "--factory-reads", "3", "--refuse", "0120:2", "--trace", svg.path, "--json=" + json.path});
-    const uint16_t port = sim.listeningPort();
-    ASSERT_NE(port, 0);
-    net::UdpTransfer link("127.0.0.1", port);
-    std::unique_ptr<Executor> executor(Executor::create(BOARD_TYPE_PROTOCOL7, BOARD_PROTOCOL_5));
-    executor->setTransfer(&link);
-    EXPECT_EQ(executor->init(sim_job::devPar(), false, false), SDK_NOT_ENABLED);  // three boot loader reads
-    executor->setTransfer(&link);  // a failed init leaves the executor disabled until then
-    ASSERT_EQ(executor->init(sim_job::devPar(), false, false), SDK_OK);
-    EXPECT_FALSE(executor->setSoftTiggerMark());
-    sim_job::markSquare(*executor);
-    EXPECT_TRUE(executor->exeCurCmd(true) && executor->unInit());
-    for (int signal : {SIGUSR1, SIGTERM}) {
-        kill(sim.pid(), signal);
-        EXPECT_EQ(sim.readLine(), "wrote " + svg.path);
-        EXPECT_EQ(sim.readLine(), "wrote " + json.path);
-        EXPECT_EQ(marksIn(readFile(json.path)), 4u);
-    }
-    const std::vector<unsigned long long> n = served(sim);
-    EXPECT_EQ(std::vector<unsigned long long>(n.begin() + 1, n.end()), std::vector<unsigned long long>(5, 0));
-    EXPECT_EQ(sim.exitStatus(), 0);
-    EXPECT_EQ(readFile(svg.path).find("<svg"), 0u);
-}
-
 // The same job in process and over UDP to the program, with 5 % of the datagrams lost each way,
-// must leave the same trace, request for request. The paced board makes the host poll while
-// frames are in flight, so the losses hit polls and frames alike. A frame run twice would show
-// in the trace, any request run twice in the count of requests executed.
+// must leave the same trace, request for request, with the same two boot loader reads first. The paced board makes the
+// host poll while frames are in flight, so the losses hit polls and frames alike. A frame run twice would show in the
+// trace, any request run twice in the count of requests executed.
 class ExecutorSimEndToEnd : public ::testing::TestWithParam<BOARD_PROTOCOL> {
 protected:
     LogRecorder log;
@@ -93,18 +61,21 @@ protected:
 TEST_P(ExecutorSimEndToEnd, LossyRunTraceEqualsTheInProcessRun) {
     const sim::SimConfig config = sim_job::paced(GetParam());
     sim::SimBoard reference(config);
+    reference.faults().factoryModeReads = 2;
     sim::SimTransfer local(reference, true);
     ASSERT_TRUE(sim_job::runJob(local, GetParam(), sim_job::markSpiral));
 
-    const TempFile json(".json");
+    const TempFile json(".json"), svg(".svg");
     SimProcess sim({"--protocol", protocolArg(GetParam()), "--pacing", "simulated", "--capacity",
                     std::to_string(config.commandMemory), "--ticks-per-poll", std::to_string(config.ticksPerPoll),
-                    "--loss", "0.05", "--seed", "20240612", "--json", json.path});
+                    "--loss", "0.05", "--seed", "20240612", "--factory-reads", "2", "--json", json.path,
+                    "--trace=" + svg.path});
     const uint16_t port = sim.listeningPort();
     ASSERT_NE(port, 0);
     net::UdpTransfer link("127.0.0.1", port, 20, 30);
     ASSERT_TRUE(sim_job::runJob(link, GetParam(), sim_job::markSpiral)) << link.lastError();
     kill(sim.pid(), SIGTERM);
+    EXPECT_EQ(sim.readLine(), "wrote " + svg.path);
     EXPECT_EQ(sim.readLine(), "wrote " + json.path);
     const std::vector<unsigned long long> n = served(sim);
     EXPECT_EQ(sim.exitStatus(), 0);

@@ -102,57 +102,35 @@ TEST(UdpDatagram, HeaderLayoutAndForeignOnesAreRejected) {
 }
 
 // Datagrams sent by hand from two hosts, and what comes back to each. A repeat is answered from
-// memory and runs once, a straggler or anything malformed is ignored, and a board giving no
-// answer is reported and not asked twice.
+// memory and runs once, a straggler or anything malformed is ignored, another host's sequence
+// numbers are its own, and a board giving no answer is reported and not asked twice.
 TEST(UdpBoardServer, AnswersEachRequestOnceAndIgnoresTheRest) {
-    Bytes badMagic = request(1);
-    badMagic[0] = 'Q';
-    const Bytes frame = datagram(dg::kFrame, 100, Bytes(64, 0)),
-                ack = datagram(dg::kFrame | dg::kAnswered, 100, {0, 0});
-    const Bytes refused = datagram(dg::kRequest | dg::kRefused, 9);
-    struct Row {
-        int failExchange;
-        std::vector<std::pair<int, Bytes>> sent;  // by host 0 or 1
-        std::vector<Bytes> replies[2];            // header and two payload bytes, in order
-        std::vector<uint64_t> stats;              // executed, repeated, stale, malformed
-    };
-    const Row rows[] = {
-        {0,
-         {{0, request(7)}, {0, request(7)}, {1, request(7)}, {0, frame}, {0, frame}, {0, frame}},
-         {{answer(7), answer(7), ack, ack, ack}, {answer(7)}},
-         {3, 3, 0, 0}},
-        {0,
-         {{0, request(10)}, {0, request(11)}, {0, request(10)}, {0, request(12)}},
-         {{answer(10), answer(11), answer(12)}, {}},
-         {3, 0, 1, 0}},
-        {0,
-         {{0, badMagic},
-          {0, datagram(0x33, 2, kProbe)},
-          {0, datagram(dg::kRequest | dg::kAnswered, 3, kProbe)},
-          {0, Bytes{'E', 'X', 1}},
-          {0, datagram(dg::kFrame, 5, Bytes(dg::kMaxPayload + 1, 0))},
-          {0, request(16)}},
-         {{answer(16)}, {}},
-         {1, 0, 0, 5}},
-        {1, {{0, request(9)}, {0, request(9)}}, {{refused, refused}, {}}, {1, 1, 0, 0}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        sim::SimBoard board = board5();
-        board.faults().failExchange = row.failExchange;
-        net::UdpBoardServer server(board);
-        ASSERT_TRUE(server.start()) << server.lastError();
-        RawSocket hosts[2];
-        for (const auto& [host, bytes] : row.sent) hosts[host].sendTo(server.port(), bytes);
-        for (int host = 0; host < 2; ++host)
-            for (const Bytes& expected : row.replies[host]) EXPECT_EQ(head(hosts[host].receive()), expected);
-        const net::ServerStats s = server.stats();
-        EXPECT_EQ((std::vector<uint64_t>{s.executed, s.repeated, s.stale, s.malformed}), row.stats);
-        EXPECT_EQ(board.exchanges(), static_cast<int>(s.executed));
-    }
     sim::SimBoard board = board5();
     net::UdpBoardServer server(board);
+    ASSERT_TRUE(server.start()) << server.lastError();
+    RawSocket host, other;
+    Bytes badMagic = request(20);
+    badMagic[0] = 'Q';
+    const Bytes frame = datagram(dg::kFrame, 9, Bytes(64, 0)), ack = datagram(dg::kFrame | dg::kAnswered, 9, {0, 0});
+    for (const Bytes& d : {request(7), request(7), request(8), request(7), frame, frame, badMagic,
+                           datagram(0x33, 21, kProbe), datagram(dg::kRequest | dg::kAnswered, 22, kProbe),
+                           Bytes{'E', 'X', 1}, datagram(dg::kFrame, 23, Bytes(dg::kMaxPayload + 1, 0)), request(10)})
+        host.sendTo(server.port(), d);
+    other.sendTo(server.port(), request(7));
+    for (const Bytes& r : {answer(7), answer(7), answer(8), ack, ack, answer(10)}) EXPECT_EQ(head(host.receive()), r);
+    EXPECT_EQ(head(other.receive()), answer(7));
+    net::ServerStats s = server.stats();
+    EXPECT_EQ((std::vector<uint64_t>{s.executed, s.repeated, s.stale, s.malformed}),
+              (std::vector<uint64_t>{5, 2, 1, 5}));
+    EXPECT_EQ(board.exchanges(), 5);
+    server.stop();  // the serving thread reads the faults
+    board.faults().failExchange = 6;
     ASSERT_TRUE(server.start());
+    for (int i = 0; i < 2; ++i) {
+        host.sendTo(server.port(), request(11));
+        EXPECT_EQ(host.receive(), datagram(dg::kRequest | dg::kRefused, 11));
+    }
+    EXPECT_EQ(board.exchanges(), 6);
     EXPECT_FALSE(server.start());
     net::UdpBoardServer clash(board, {"127.0.0.1", server.port()});  // a port taken
     EXPECT_FALSE(clash.start() || clash.lastError().empty());
@@ -163,40 +141,34 @@ TEST(UdpBoardServer, AnswersEachRequestOnceAndIgnoresTheRest) {
 // A transport against a server that loses every datagram one way, whose board has no answer, or
 // that is not there: the same datagram is sent again, but not after a refusal or a closed port.
 TEST(UdpTransfer, RetriesTheSameDatagramAndGivesUpOnSilenceOrRefusal) {
-    struct Row {
-        double dropIn, dropOut;
-        int failExchange;
-        bool listening, ok;
-        uint64_t resends;
-        std::vector<uint64_t> stats;  // executed, repeated, lost in, lost out
-        std::string error;
+    // Lost in and out, the board exchange that fails, resends; then executed, repeated, lost in and
+    // out on the server, and the last error, none when answered.
+    const std::tuple<double, double, int, uint64_t, std::vector<uint64_t>, std::string> rows[] = {
+        {0, 0, 0, 0, {1, 0, 0, 0}, ""},
+        {0, 1, 0, 3, {1, 3, 0, 4}, "no reply in time"},
+        {1, 0, 0, 3, {0, 0, 4, 0}, "no reply in time"},
+        {0, 0, 1, 0, {1, 0, 0, 0}, "the board gave no answer"},
+        {0, 0, 0, 3, {0, 0, 0, 0}, "Connection refused"},  // nothing listening: noticed, not waited out
     };
-    const Row rows[] = {
-        {0, 0, 0, true, true, 0, {1, 0, 0, 0}, ""},
-        {0, 1, 0, true, false, 3, {1, 3, 0, 4}, "no reply in time"},
-        {1, 0, 0, true, false, 3, {0, 0, 4, 0}, "no reply in time"},
-        {0, 0, 1, true, false, 0, {1, 0, 0, 0}, "the board gave no answer"},
-        {0, 0, 0, false, false, 3, {0, 0, 0, 0}, "Connection refused"},  // noticed, not waited out
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(&row - rows);
+    for (const auto& [dropIn, dropOut, failExchange, resends, stats, error] : rows) {
+        SCOPED_TRACE(error);
         sim::SimBoard board = board5();
-        board.faults().failExchange = row.failExchange;
-        net::UdpBoardServer server(board, {"127.0.0.1", 0, row.dropIn, row.dropOut});
+        board.faults().failExchange = failExchange;
+        net::UdpBoardServer server(board, {"127.0.0.1", 0, dropIn, dropOut});
         ASSERT_TRUE(server.start());
-        if (!row.listening) server.stop();
+        if (error == "Connection refused") server.stop();
         net::UdpTransfer link("127.0.0.1", server.port(), 20, 3);
         uint8_t reply[4] = {};
         uint32_t replyLen = sizeof(reply);
         EXPECT_FALSE(link.ReadAndWriteCmd(kProbe.data(), 12, reply, &replyLen, true));  // not open yet
         ASSERT_TRUE(link.openDev());
-        EXPECT_EQ(link.ReadAndWriteCmd(kProbe.data(), 12, reply, &replyLen, true), row.ok);
-        EXPECT_EQ(row.ok, replyLen == 4 && reply[1] == 0x23);  // the echoed opcode, cut to the capacity given
-        EXPECT_EQ(link.resends(), row.resends);
-        EXPECT_NE(link.lastError().find(row.error), std::string::npos) << link.lastError();
+        EXPECT_EQ(link.ReadAndWriteCmd(kProbe.data(), 12, reply, &replyLen, true), error.empty());
+        EXPECT_EQ(error.empty(), replyLen == 4 && reply[1] == 0x23);  // the echoed opcode, cut to the capacity given
+        EXPECT_EQ(link.resends(), resends);
+        EXPECT_NE(link.lastError().find(error), std::string::npos) << link.lastError();
         server.stop();
         const net::ServerStats s = server.stats();
-        EXPECT_EQ((std::vector<uint64_t>{s.executed, s.repeated, s.droppedIn, s.droppedOut}), row.stats);
+        EXPECT_EQ((std::vector<uint64_t>{s.executed, s.repeated, s.droppedIn, s.droppedOut}), stats);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "proto7/opcodes7.h"
 #include "sim_model.h"
 #include "support/bytes.h"
+#include "support/sim_job.h"
 
 // The simulated board walked command by command: every command either protocol sends is
 // understood, the ones with an effect have it, and malformed input is counted, not run.
@@ -37,12 +38,7 @@ Step ask(Bytes request) { return Step({std::move(request)}, false); }
 Step frame(std::vector<Bytes> packets) { return Step(std::move(packets), true); }
 
 struct Board {
-    Board(BOARD_PROTOCOL protocol, bool running)
-        : board([protocol] {
-              sim::SimConfig c;
-              c.protocol = protocol;
-              return c;
-          }()) {
+    Board(BOARD_PROTOCOL protocol, bool running) : board(sim_job::SimRig::withProtocol({}, protocol)) {
         if (running) ask(protocol == P7 ? pkt(op7::kRunState, {0, 3}) : pkt(op5::kRun));
     }
     Bytes ask(const Bytes& request) {
@@ -105,14 +101,9 @@ Look reply(Bytes request, size_t at, size_t length) {
 
 using Fields = std::vector<std::pair<size_t, Bytes>>;  // bytes placed at an offset
 
-Bytes q7(uint16_t opcode, const Fields& fields = {}, size_t length = 12) {
-    Bytes d = pkt(opcode, {}, length);
-    for (const auto& f : fields) std::copy(f.second.begin(), f.second.end(), d.begin() + f.first);
-    return d;
-}
 Bytes p7(op7::ListOp op, const Fields& fields = {}) {
-    Bytes d = q7(op.opcode, fields, op.length);
-    d[2] = static_cast<uint8_t>(op.length);
+    Bytes d = pkt(op.opcode, {static_cast<uint8_t>(op.length)}, op.length);
+    for (const auto& [at, bytes] : fields) std::copy(bytes.begin(), bytes.end(), d.begin() + at);
     return d;
 }
 Bytes vec7(op7::ListOp op, int32_t x, int32_t y, uint16_t steps = 10, uint16_t delay = 0) {
@@ -125,9 +116,9 @@ Bytes vec7(op7::ListOp op, int32_t x, int32_t y, uint16_t steps = 10, uint16_t d
 }
 Bytes withLength(Bytes packet, uint8_t length) { return packet[2] = length, packet; }
 
-const Bytes kRun7 = q7(op7::kRunState, {{2, {0, 3}}}), kReset7 = q7(op7::kRunState, {{2, {0, 1}}});
-const Bytes kPause7 = q7(op7::kPauseResume, {{2, {5}}}), kStatus7 = q7(op7::kDevState);
-const Bytes kExt7 = q7(op7::kDevExtState), kAxes7 = q7(op7::kAxisStatesEx);
+const Bytes kRun7 = pkt(op7::kRunState, {0, 3}), kReset7 = pkt(op7::kRunState, {0, 1});
+const Bytes kPause7 = pkt(op7::kPauseResume, {5}), kStatus7 = pkt(op7::kDevState);
+const Bytes kExt7 = pkt(op7::kDevExtState), kAxes7 = pkt(op7::kAxisStatesEx);
 const Bytes kJump7 = vec7(op7::kMoveToAbs, 1000, 2000), kCount7 = p7(op7::kCountOnce);
 // 1000 pulses at 10000/s on slot 0: 0.1 s; the speed word also sits where a third slot would.
 const Bytes kAxis7 = p7(op7::kAxisMove, {{4, {0x01}}, {6, {0, 0, 0x03, 0xE8}}, {14, {0x03, 0xE8, 0x27, 0x10}}});
@@ -140,16 +131,8 @@ uint16_t requestLength7(uint16_t op) {
 
 // --- protocol 5 --------------------------------------------------------------------------------
 
-Bytes vec5(uint16_t opcode, uint16_t steps, uint16_t x, uint16_t y, uint16_t delay = 0) {
-    Bytes b = pkt(opcode);
-    wire::put16be(&b[2], steps);
-    wire::put16be(&b[4], x);
-    wire::put16be(&b[6], y);
-    wire::put16be(&b[10], delay);
-    return b;
-}
 const Bytes kRun5 = pkt(op5::kRun), kPause5 = pkt(op5::kPauseResume, {0x55}), kStatus5 = pkt(op5::kDevState);
-const Bytes kJump5 = vec5(op5::kMoveToAbs, 1, 100, 100);
+const Bytes kJump5 = pkt(op5::kMoveToAbs, {0, 1, 0, 100, 0, 100});  // steps, x, y, and at 10 a delay
 // Slot 0: 1000 pulses forward at 1000/s, slot 1: 500 back at 500/s; a second is 100000 ticks.
 const Step kAxes5 = frame({pkt(op5::kAxisCounts, {0, 0, 0x03, 0xE8, 0, 0, 0x01, 0xF4, 0x01}),
                            pkt(op5::kAxisSpeeds, {0, 10, 0x03, 0xE8, 0, 0, 10, 0x01, 0xF4}), pkt(op5::kAxisStart)});
@@ -159,18 +142,8 @@ const Step kPair5 = frame({pkt(op5::kAxisPairSelect, {1}), pkt(op5::kAxisCounts2
 const Step kCount5 = frame(std::vector<Bytes>(10923, pkt(op5::kCountOnce)));
 
 // A board of either protocol, run before the steps or not.
-struct Mode {
-    BOARD_PROTOCOL protocol;
-    bool running;
-};
-constexpr Mode R7{P7, true}, I7{P7, false}, R5{P5, true}, I5{P5, false};
-
-struct Row {
-    Mode mode;
-    std::vector<Step> steps;
-    Look look;
-    Values expected;
-};
+using Mode = std::pair<BOARD_PROTOCOL, bool>;
+const Mode R7{P7, true}, I7{P7, false}, R5{P5, true}, I5{P5, false};
 
 }  // namespace
 
@@ -213,19 +186,19 @@ TEST(SimCatalogue, EveryCommandIsUnderstood) {
 // Catches a board that executes before run, ignores pause or keeps commands across a reset, a
 // misread field of a packet with an effect, and malformed input that goes unnoticed or is run.
 TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
-    const Row rows[] = {
+    const std::tuple<Mode, std::vector<Step>, Look, Values> rows[] = {
         {I7,
          {frame({kJump7, kCount7})},
          motion + reply(kStatus7, 12, 4),
          {kC, kC, 0, 0, 0, 0, 0, 0, 0xFF}},  // 256 KiB - 22
         {I7, {frame({kJump7, kCount7}), ask(kRun7)}, motion + reply(kStatus7, 28, 2), {1000, 2000, 10, 1, 0, 0, 1}},
         {R7, {ask(kPause7), kJump7}, motion + reply(kStatus7, 4, 9), {kC, kC, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {R7, {ask(kPause7), kJump7, ask(q7(op7::kPauseResume))}, motion, {1000, 2000, 10, 1, 0}},
+        {R7, {ask(kPause7), kJump7, ask(pkt(op7::kPauseResume))}, motion, {1000, 2000, 10, 1, 0}},
         {R7,
          {ask(kPause7), kJump7, ask(kReset7), ask(kRun7)},
          motion + reply(kStatus7, 12, 4),
          {kC, kC, 0, 0, 0, 1, 0, 1, 0}},
-        {R7, {kCount7, ask(q7(op7::kResetCount))}, reply(kStatus7, 28, 2), {0, 0}},
+        {R7, {kCount7, ask(pkt(op7::kResetCount))}, reply(kStatus7, 28, 2), {0, 0}},
         {R7, {vec7(op7::kMoveToAbs, 100, 200, 7, 3)}, motion, {100, 200, 10, 1, 0}},
         {R7, {vec7(op7::kLineToRel, -16, 16)}, motion, {kC - 16, kC + 16, 10, 0, 1}},
         {R7, {vec7(op7::kLineToAbs, -1, 0)}, motion, {-1, 0, 10, 0, 1}},
@@ -252,12 +225,13 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
         {R7, {kAxis7}, reply(kAxes7, 4, 5), {0, 0x3F, 0xFF, 0xFC, 0x18}},
         {R7, {ask(kPause7), kHome7}, reply(kExt7, 40, 2) + reply(kAxes7, 4, 6), {1, 0, 1, 0x40, 0, 0, 0, 0}},
         {R7, {p7(op7::kStartFlyMark, {{4, {1}}})}, events(TraceEvent::kOther), {op7::kStartFlyMark.opcode, 0, 0}},
-        {R7, {p7({0x0299, 8})}, errors, {1, 0, 0, 0, 0}},
-        {R7, {withLength(kJump7, 17)}, errors, {0, 0, 1, 0, 0}},
-        {R7, {withLength(kCount7, 3)}, errors, {0, 0, 1, 0, 0}},
-        {R7, {slice(kJump7, 0, 12)}, errors, {0, 1, 0, 0, 0}},  // says 18 bytes, 12 arrive
+        // Unknown, two wrong lengths, and one that says 18 bytes when 12 arrive: one frame each.
+        {R7,
+         {p7({0x0299, 8}), withLength(kJump7, 17), withLength(kCount7, 3), slice(kJump7, 0, 12)},
+         errors,
+         {1, 1, 2, 0, 0}},
         // An unknown request, and one cut to 12 of its 40 bytes.
-        {I7, {}, reply(q7(0xAA99), 2, 1) + reply(q7(op7::kEepromWrite), 2, 1) + errors, {0xFF, 0xFF, 1, 1, 0, 0, 0}},
+        {I7, {}, reply(pkt(0xAA99), 2, 1) + reply(pkt(op7::kEepromWrite), 2, 1) + errors, {0xFF, 0xFF, 1, 1, 0, 0, 0}},
 
         {I5, {kJump5}, motion, {kC, kC, 0, 0, 0}},
         {I5, {kJump5, ask(kRun5)}, motion, {100, 100, 1, 1, 0}},
@@ -279,9 +253,9 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
           frame({pkt(op5::kCountOnce), Bytes{0x02, 0x41, 0, 1}})},
          errors,
          {3, 1, 1, 0, 0}},
-        {R5, {vec5(op5::kMoveToRel, 3, 0xFFF0, 32)}, motion, {kC - 16, kC + 32, 3, 1, 0}},
-        {R5, {vec5(op5::kLineToRel, 1, 0, 0xFFFF)}, motion, {kC, kC - 1, 1, 0, 1}},
-        {R5, {vec5(op5::kMoveToRel, 1, 0, 0, 65534)}, events(TraceEvent::kDelay), {0, 0, 65535}},
+        {R5, {pkt(op5::kMoveToRel, {0, 3, 0xFF, 0xF0, 0, 32})}, motion, {kC - 16, kC + 32, 3, 1, 0}},
+        {R5, {pkt(op5::kLineToRel, {0, 1, 0, 0, 0xFF, 0xFF})}, motion, {kC, kC - 1, 1, 0, 1}},
+        {R5, {pkt(op5::kMoveToRel, {0, 1, 0, 0, 0, 0, 0, 0, 0xFF, 0xFE})}, events(TraceEvent::kDelay), {0, 0, 65535}},
         {R5,
          {frame({pkt(op5::kFiberPower, {0, 0, 0, 0x09, 0x60, 0x01, 0xE0, 0xFF}), pkt(op5::kDASignal, {0x0F, 0xFF}),
                  pkt(op5::kMOPALaser, {0xA5, 0x01, 0x00, 0x07})})},
@@ -300,10 +274,11 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
          moves,
          {0, 1000, 100000, 1, -500, 100000, 0, -1000, 5000}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        Board b(row.mode.protocol, row.mode.running);
-        for (const Step& step : row.steps) b.run(step);
-        EXPECT_EQ(row.look(b), row.expected);
+    int row = 0;
+    for (const auto& [mode, steps, look, expected] : rows) {
+        SCOPED_TRACE(row++);
+        Board b(mode.first, mode.second);
+        for (const Step& step : steps) b.run(step);
+        EXPECT_EQ(look(b), expected);
     }
 }

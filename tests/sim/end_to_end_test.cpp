@@ -124,134 +124,122 @@ TEST_P(EndToEnd, UserPortLoopsBackWhatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5), protocolName);
 
+// Each fault the board can be switched into, acted on by an initialised executor: the act's
+// result, how often the log line comes (the protocol 5 one if it differs), and what else holds.
 class FaultInjection : public ::testing::TestWithParam<BOARD_PROTOCOL> {};
 
-TEST_P(FaultInjection, LostExchangesAroundAFrame) {
-    // The exchange after the queued line is the room check, the one after it the frame. A lost
-    // frame never marks; a lost acknowledgement leaves the frame marked all the same.
-    const std::tuple<int, bool, bool, const char*, size_t> cases[] = {
-        {1, false, true, "Executor::waitForEnoughCache getDevState fail", 2},
-        {1, true, true, "Executor::waitForEnoughCache getDevState fail", 2},
-        {2, false, false, "Executor::exeCurCmd ReadAndWriteData fail", 1},
-        {2, true, false, "Executor::exeCurCmd ReadAndWriteData fail", 2},
-    };
-    for (const auto& [offset, dropReply, sent, message, marks] : cases) {
-        SCOPED_TRACE(offset + 2 * dropReply);
-        Rig rig(GetParam());
-        ASSERT_TRUE(rig.initialised && rig.executor->setStartMark());
-        rig.executor->linetoPositionAbs(sim_job::lens(), {1, 1}, 10, 0, sim_job::linear());
-        (dropReply ? rig.board.faults().dropReply : rig.board.faults().failExchange) = rig.board.exchanges() + offset;
-        EXPECT_EQ(rig.executor->exeCurCmd(false), sent);
-        EXPECT_EQ(countOf(rig.log.lines(), message), 1u);
-        rig.executor->linetoPositionAbs(sim_job::lens(), {2, 2}, 10, 0, sim_job::linear());
-        EXPECT_TRUE(rig.executor->exeCurCmd(true));
-        EXPECT_EQ(rig.board.trace().marks(), marks);
-    }
-}
-
-TEST_P(FaultInjection, BootLoaderReportedForSomeModeReads) {
-    // init reads the mode up to three times, a second apart; a corrupt reply reads as the boot loader.
-    for (const auto& [factoryReads, corruptReply, started] : {std::tuple{2, 0, true}, {3, 0, false}, {0, 1, true}}) {
-        SCOPED_TRACE(factoryReads);
-        sim_job::SimRig rig(GetParam());
-        rig.board.faults().factoryModeReads = factoryReads;
-        rig.board.faults().corruptReply = corruptReply;  // a direct link starts with the mode read
-        EXPECT_EQ(rig.init(), started ? SDK_OK : SDK_NOT_ENABLED);
-        EXPECT_EQ(rig.executor->isEnable(), started);
-        EXPECT_EQ(countOf(rig.sleeps.pauses, 1000u), static_cast<size_t>(std::max(factoryReads, corruptReply)));
-        EXPECT_EQ(rig.log.contains("板卡异常,初始化时仍然处于工厂模式 uMode=1"), !started);
-    }
-}
-
-TEST_P(FaultInjection, RefusedRunLeavesTheJobUnmarkedWithoutHanging) {
-    Rig rig(GetParam());
-    ASSERT_TRUE(rig.initialised);
-    rig.board.faults().refuseOpcode = rig.p7() ? op7::kRunState : op5::kRun;
-    rig.board.faults().refuseStatus = 0x02;
-    // Protocol 5 judges run control by the transport alone and believes the board runs.
-    EXPECT_EQ(rig.executor->setStartMark(), !rig.p7());
-    EXPECT_EQ(rig.executor->isStopRun(), rig.p7());
-    const int before = rig.board.exchanges();
-    EXPECT_TRUE(rig.square());
-    EXPECT_EQ(rig.board.trace().marks(), 0u);
-    EXPECT_LT(rig.sleeps.pauses.size(), kHangGuard);
-    // A stopped executor sends nothing but the run requests markSquare makes.
-    EXPECT_TRUE(!rig.p7() || rig.board.exchanges() == before + 1);
-    rig.board.faults().refuseOpcode = rig.p7() ? op7::kSoftTrigger : op5::kSoftTrigger;
-    EXPECT_FALSE(rig.executor->setSoftTiggerMark());  // judged by its status byte on both
-}
-
-// Parameter memory that refuses, stays busy or spoils a piece. Protocol 5 reads a refusal's
-// status byte 1 as its busy bit and so gives up on the count. The board stays busy for so many
-// polls after each piece: 101 busy replies per write are tolerated, the 102nd ends it. A busy
-// pre-read is tried three times, and the next read passes. A spoiled piece makes protocol 7 ask
-// again while the board has moved on, so the read runs dry; protocol 5 sees a piece too long.
-TEST_P(FaultInjection, ParameterMemoryFailsInTheLibrarysOwnWay) {
+TEST_P(FaultInjection, EachFaultEndsInTheLibrarysOwnFailurePath) {
     using Act = std::function<bool(Rig&)>;
+    // The exchange after a queued line is the room check, the one after it the frame. A lost frame
+    // never marks; a lost acknowledgement leaves the frame marked all the same.
+    const auto lost = [](int offset, bool dropReply, size_t marks) {
+        return [=](Rig& r) {
+            r.executor->setStartMark();
+            r.executor->linetoPositionAbs(sim_job::lens(), {1, 1}, 10, 0, sim_job::linear());
+            (dropReply ? r.board.faults().dropReply : r.board.faults().failExchange) = r.board.exchanges() + offset;
+            const bool sent = r.executor->exeCurCmd(false);
+            r.executor->linetoPositionAbs(sim_job::lens(), {2, 2}, 10, 0, sim_job::linear());
+            EXPECT_TRUE(r.executor->exeCurCmd(true) && r.board.trace().marks() == marks);
+            return sent;
+        };
+    };
+    // init reads the mode up to three times, a second apart; a corrupt reply reads as the boot loader.
+    const auto bootLoader = [](int factoryReads, int corruptReply) {
+        return [=](Rig& r) {
+            r.board.faults().factoryModeReads = factoryReads;
+            r.board.faults().corruptReply = r.board.exchanges() + corruptReply;  // the mode read comes first
+            r.sleeps.pauses.clear();
+            const bool started = r.init() == SDK_OK;
+            EXPECT_EQ(countOf(r.sleeps.pauses, 1000u), size_t(std::max(factoryReads, corruptReply)));
+            return started && r.executor->isEnable();
+        };
+    };
     const auto refuse = [](uint16_t opcode7, uint16_t opcode5, Act act) {
         return [=](Rig& r) { return (r.board.faults().refuseOpcode = r.p7() ? opcode7 : opcode5), act(r); };
+    };
+    // Protocol 5 judges run control by the transport alone and believes the board runs; a stopped
+    // protocol 7 executor sends nothing but the run requests markSquare makes.
+    const Act refusedRun = [](Rig& r) {
+        r.board.faults().refuseStatus = 0x02;
+        EXPECT_EQ(r.executor->setStartMark(), !r.p7());
+        EXPECT_EQ(r.executor->isStopRun(), r.p7());
+        const int before = r.board.exchanges();
+        EXPECT_TRUE(r.square() && r.board.trace().marks() == 0 && r.sleeps.pauses.size() < kHangGuard);
+        EXPECT_TRUE(!r.p7() || r.board.exchanges() == before + 1);
+        r.board.faults().refuseOpcode = r.p7() ? op7::kSoftTrigger : op5::kSoftTrigger;
+        return r.executor->setSoftTiggerMark();  // judged by its status byte on both
+    };
+    // The memory stops draining until released, or until another host thread stops the run.
+    const auto stalled = [](bool release) {
+        return [=](Rig& r) {
+            r.board.faults().stallMemory = true;
+            int waits = 0;
+            r.sleeps.onSleep = [&](uint32_t ms) {
+                if (ms == kRoomPollMs && ++waits == 25 && release) r.board.faults().stallMemory = false;
+                if ((ms == kRoomPollMs && waits == 25 && !release) || r.sleeps.pauses.size() == kHangGuard)
+                    r.executor->setStopMark();
+            };
+            sim_job::markSpiral(*r.executor);
+            EXPECT_TRUE(r.executor->exeCurCmd(true) && r.board.errors().total() == 0);
+            EXPECT_EQ(r.board.trace().marks(), release ? size_t(sim_job::kSpiralMarks) : 0u);
+            r.sleeps.onSleep = nullptr;
+            DevBaseState state;  // the reset emptied the board's memory
+            EXPECT_TRUE(release || (waits == 25 && r.executor->getDevState(state, true) && state.freeCacheKb == 16));
+            return !r.executor->isStopRun();
+        };
     };
     const auto busy = [](int polls, Act act) {
         return [=](Rig& r) { return (r.board.faults().busyPolls = polls), act(r); };
     };
     const Act ramInfo = [](Rig& r) {
         uint32_t addr = 0, size = 0;
-        return r.executor->getUserRamInfo(addr, size);
+        r.sleeps.pauses.clear();
+        const bool ok = r.executor->getUserRamInfo(addr, size);
+        EXPECT_EQ(countOf(r.sleeps.pauses, kRoomPollMs), 3u);  // three attempts, each followed by a pause
+        return ok;
     };
     const Act write = &Rig::write;
-    const char* const kPreRead = "EEPROM pre read fail";
-    const char* const kTooMany = "EEPROM write fail too many count";
-    const struct {
-        Act act;
-        bool ok;
-        size_t times;  // the log line is written, the protocol 5 one if it differs
-        const char *line, *line5 = nullptr;
-        size_t waits = std::string::npos;  // for room; any number for npos
-    } rows[] = {
-        {refuse(op7::kEepromPreRead, op5::kEepromPreRead, ramInfo), false, 1, kPreRead, nullptr, 3},
+    const char *kPreRead = "EEPROM pre read fail", *kTooMany = "EEPROM write fail too many count";
+    const char *kRoom = "Executor::waitForEnoughCache getDevState fail",
+               *kFrame = "Executor::exeCurCmd ReadAndWriteData fail";
+    const char* kFactory = "板卡异常,初始化时仍然处于工厂模式 uMode=1";
+    // Protocol 5 reads a refusal's status byte 1 as its busy bit and so gives up on the count.
+    // The board stays busy for so many polls after each piece of a write: 101 busy replies are
+    // tolerated, the 102nd ends it. A busy pre-read is tried three times; the next read passes.
+    // A spoiled piece makes protocol 7 ask again while the board has moved on, so the read runs
+    // dry; protocol 5 sees a piece too long.
+    const std::tuple<Act, bool, size_t, const char*, const char*> rows[] = {
+        {lost(1, false, 2), true, 1, kRoom, nullptr},
+        {lost(1, true, 2), true, 1, kRoom, nullptr},
+        {lost(2, false, 1), false, 1, kFrame, nullptr},
+        {lost(2, true, 2), false, 1, kFrame, nullptr},
+        {bootLoader(2, 0), true, 0, kFactory, nullptr},
+        {bootLoader(3, 0), false, 1, kFactory, nullptr},
+        {bootLoader(0, 1), true, 0, kFactory, nullptr},
+        {refuse(op7::kRunState, op5::kRun, refusedRun), false, 0, nullptr, nullptr},
+        {stalled(false), false, 0, nullptr, nullptr},
+        {stalled(true), true, 0, nullptr, nullptr},
+        {refuse(op7::kEepromPreRead, op5::kEepromPreRead, ramInfo), false, 1, kPreRead, nullptr},
         {refuse(op7::kEepromWrite, op5::kEepromWrite, write), false, 1, "EEPROM write transfer fail", kTooMany},
-        {busy(101, write), true, 2, "EEPROM write fail count:101"},
-        {busy(102, write), false, 1, kTooMany},
-        {busy(2, [](Rig& r) { return r.write() && r.sized() && r.readBack(); }), true, 0, kPreRead},
-        {busy(3, [](Rig& r) { return r.write() && !r.sized() && r.sized() && r.readBack(); }), true, 1, kPreRead},
+        {busy(101, write), true, 2, "EEPROM write fail count:101", nullptr},
+        {busy(102, write), false, 1, kTooMany, nullptr},
+        {busy(2, [](Rig& r) { return r.write() && r.sized() && r.readBack(); }), true, 0, kPreRead, nullptr},
+        {busy(3, [](Rig& r) { return r.write() && !r.sized() && r.sized() && r.readBack(); }), true, 1, kPreRead,
+         nullptr},
         {[](Rig& r) {  // the first piece after the pre-read comes back spoiled
              return r.write() && r.sized() && (r.board.faults().corruptReply = r.board.exchanges() + 2, !r.readBack());
          },
          true, 1, "EEPROM read fail too many", "EEPROM return data size too max"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        Rig rig(GetParam());
-        ASSERT_TRUE(rig.initialised);
-        rig.sleeps.pauses.clear();
-        EXPECT_EQ(row.act(rig), row.ok);
-        EXPECT_EQ(countOf(rig.log.lines(), rig.p7() || !row.line5 ? row.line : row.line5), row.times);
-        EXPECT_TRUE(row.waits == std::string::npos || countOf(rig.sleeps.pauses, kRoomPollMs) == row.waits);
-    }
-}
-
-TEST_P(FaultInjection, StalledMemoryWaitsUntilReleasedOrStopped) {
-    // Stopping from the sleep hook is what another host thread would do.
-    for (bool release : {false, true}) {
+    int row = 0;
+    for (const auto& [act, ok, times, line, line5] : rows) {
+        SCOPED_TRACE(row++);
         sim::SimConfig config;
         config.commandMemory = 16 * 1024;
         Rig rig(GetParam(), false, config);
         ASSERT_TRUE(rig.initialised);
-        rig.board.faults().stallMemory = true;
-        int waits = 0;
-        rig.sleeps.onSleep = [&](uint32_t ms) {
-            if (ms == kRoomPollMs && ++waits == 25 && release) rig.board.faults().stallMemory = false;
-            if ((ms == kRoomPollMs && waits == 25 && !release) || rig.sleeps.pauses.size() == kHangGuard)
-                rig.executor->setStopMark();
-        };
-        sim_job::markSpiral(*rig.executor);
-        EXPECT_TRUE(rig.executor->exeCurCmd(true));
-        EXPECT_EQ(rig.executor->isStopRun(), !release);
-        EXPECT_EQ(rig.board.trace().marks(), release ? size_t(sim_job::kSpiralMarks) : 0u);
-        EXPECT_EQ(rig.board.errors().total(), 0u);
-        DevBaseState state;
-        ASSERT_TRUE(release || rig.executor->getDevState(state, true));
-        EXPECT_TRUE(release || (waits == 25 && state.freeCacheKb == 16u));  // the reset emptied the board's memory
+        EXPECT_EQ(act(rig), ok);
+        EXPECT_EQ(line ? countOf(rig.log.lines(), std::string(rig.p7() || !line5 ? line : line5)) : 0, times);
     }
 }
 

@@ -114,24 +114,31 @@ Bytes vec7(op7::ListOp op, int32_t x, int32_t y, uint16_t steps = 10, uint16_t d
     wire::put24be(&d[11], static_cast<uint32_t>(y));
     return d;
 }
-Bytes withLength(Bytes packet, uint8_t length) { return packet[2] = length, packet; }
+Bytes says(Bytes packet, uint8_t length) { return packet[2] = length, packet; }  // a length it does not have
 
-const Bytes kRun7 = pkt(op7::kRunState, {0, 3}), kReset7 = pkt(op7::kRunState, {0, 1});
-const Bytes kPause7 = pkt(op7::kPauseResume, {5}), kStatus7 = pkt(op7::kDevState);
+const Step kRun7 = ask(pkt(op7::kRunState, {0, 3})), kReset7 = ask(pkt(op7::kRunState, {0, 1}));
+const Step kPause7 = ask(pkt(op7::kPauseResume, {5})), kResume7 = ask(pkt(op7::kPauseResume));
+const Bytes kStatus7 = pkt(op7::kDevState);
 const Bytes kExt7 = pkt(op7::kDevExtState), kAxes7 = pkt(op7::kAxisStatesEx);
 const Bytes kJump7 = vec7(op7::kMoveToAbs, 1000, 2000), kCount7 = p7(op7::kCountOnce);
 // 1000 pulses at 10000/s on slot 0: 0.1 s; the speed word also sits where a third slot would.
 const Bytes kAxis7 = p7(op7::kAxisMove, {{4, {0x01}}, {6, {0, 0, 0x03, 0xE8}}, {14, {0x03, 0xE8, 0x27, 0x10}}});
 const Bytes kHome7 = p7(op7::kAxisMove, {{4, {0x04}}, {14, {0x03, 0xE8, 0x27, 0x10}}});  // slot 0 homes
 
-uint16_t requestLength7(uint16_t op) {
+// Immediate requests not 12 bytes long, among them binding, IP and MAC address.
+uint16_t requestLength(uint16_t op, bool is7) {
+    if (op == 0xF0FA || op == 0xF010 || op == 0xF011) return op == 0xF0FA ? (is7 ? 14 : 18) : (op == 0xF010 ? 22 : 16);
+    if (!is7) return op == op5::kEepromWrite ? 38 : (op == op5::kOfflineWritePage ? 268 : 12);
     if (op == op7::kGpoParNow || op == op7::kAxisLinkageStopParam) return op == op7::kGpoParNow ? 16 : 22;
-    return op == op7::kEepromWrite ? 40 : (op == op7::kOfflineWritePage ? 264 : 12);
+    return op == op7::kEepromWrite ? 40 : (op == op7::kOfflineWritePage ? 264 : (op == op7::kDataTransmit ? 8 : 12));
 }
 
 // --- protocol 5 --------------------------------------------------------------------------------
 
-const Bytes kRun5 = pkt(op5::kRun), kPause5 = pkt(op5::kPauseResume, {0x55}), kStatus5 = pkt(op5::kDevState);
+const Step kRun5 = ask(pkt(op5::kRun)), kPause5 = ask(pkt(op5::kPauseResume, {0x55})),
+           kResume5 = ask(pkt(op5::kPauseResume));
+const Step kReady5 = ask(pkt(op5::kReady)), kReset5 = ask(pkt(op5::kReset));
+const Bytes kStatus5 = pkt(op5::kDevState);
 const Bytes kJump5 = pkt(op5::kMoveToAbs, {0, 1, 0, 100, 0, 100});  // steps, x, y, and at 10 a delay
 // Slot 0: 1000 pulses forward at 1000/s, slot 1: 500 back at 500/s; a second is 100000 ticks.
 const Step kAxes5 = frame({pkt(op5::kAxisCounts, {0, 0, 0x03, 0xE8, 0, 0, 0x01, 0xF4, 0x01}),
@@ -148,37 +155,32 @@ const Mode R7{P7, true}, I7{P7, false}, R5{P5, true}, I5{P5, false};
 }  // namespace
 
 TEST(SimCatalogue, EveryCommandIsUnderstood) {
-    // Probe, binding, IP and MAC address: lengths on protocol 7 and 5.
-    const std::tuple<uint16_t, uint16_t, uint16_t> identity[] = {
-        {0x0123, 12, 12}, {0xF0FA, 14, 18}, {0xF010, 22, 22}, {0xF011, 16, 16}};
-    for (BOARD_PROTOCOL protocol : {P7, P5}) {
-        Board b(protocol, false);
-        std::vector<Bytes> requests, packets;
-        for (const auto& [opcode, length7, length5] : identity)
-            requests.push_back(bytesOf(*makeImmediatePacket(opcode, protocol == P7 ? length7 : length5)));
-        if (protocol == P7) {
-            for (const auto& e : op7::kImmediateCatalogue)
-                requests.push_back(e.opcode == op7::kDataTransmit
-                                       ? bytesOf(*makeListPacket(op7::kDataTransmit, 8))
-                                       : bytesOf(*makeImmediatePacket(e.opcode, requestLength7(e.opcode))));
-            for (const auto& e : op7::kListCatalogue)
-                packets.push_back(bytesOf(*makeListPacket(e.op.opcode, e.op.length)));
-        } else {
-            for (uint16_t op : op5::kImmediateOpcodes)
-                requests.push_back(bytesOf(*makeImmediatePacket(
-                    op, op == op5::kEepromWrite ? 38 : (op == op5::kOfflineWritePage ? 268 : 12))));
-            for (uint16_t op : op5::kListOpcodes) packets.push_back(pkt(op));
-        }
-        requests.push_back(protocol == P7 ? kRun7 : kRun5);  // the board must run to execute lists
-        for (const Bytes& request : requests) {
-            SCOPED_TRACE(::testing::Message() << "opcode 0x" << std::hex << (request[0] << 8 | request[1]));
+    for (const bool is7 : {true, false}) {
+        Board b(is7 ? P7 : P5, false);
+        // The probe, binding, IP and MAC address, then the catalogue; run last, to execute the list.
+        std::vector<uint16_t> asks = {0x0123, 0xF0FA, 0xF010, 0xF011};
+        std::vector<Bytes> lists;
+        for (const auto& e : op7::kImmediateCatalogue)
+            if (is7) asks.push_back(e.opcode);
+        for (uint16_t op : op5::kImmediateOpcodes)
+            if (!is7) asks.push_back(op);
+        for (const auto& e : op7::kListCatalogue)
+            if (is7) lists.push_back(bytesOf(*makeListPacket(e.op.opcode, e.op.length)));
+        for (uint16_t op : op5::kListOpcodes)
+            if (!is7) lists.push_back(pkt(op));
+        for (uint16_t op : asks) {
+            SCOPED_TRACE(::testing::Message() << "opcode 0x" << std::hex << op);
+            const uint16_t length = requestLength(op, is7);
+            const Bytes request = bytesOf(is7 && op == op7::kDataTransmit ? *makeListPacket(op, length)
+                                                                          : *makeImmediatePacket(op, length));
             const Bytes reply = b.ask(request);
             ASSERT_GE(reply.size(), 3u);
             EXPECT_NE(reply[2], 0xFF);  // what the board answers to a request it cannot read
-            EXPECT_TRUE(protocol == P7 || slice(reply, 0, 2) == slice(request, 0, 2));  // protocol 5 echoes the opcode
+            EXPECT_TRUE(is7 || slice(reply, 0, 2) == slice(request, 0, 2));  // protocol 5 echoes the opcode
         }
-        for (const Bytes& p : packets) b.run(p);
-        EXPECT_GT(b.board.trace().events.size(), protocol == P7 ? 40u : 20u);  // the list packets were executed
+        b.run(is7 ? kRun7 : kRun5);
+        for (const Bytes& p : lists) b.run(p);
+        EXPECT_GT(b.board.trace().events.size(), is7 ? 40u : 20u);  // the list packets were executed
         EXPECT_EQ(b.board.errors().total(), 0u);
     }
 }
@@ -187,26 +189,19 @@ TEST(SimCatalogue, EveryCommandIsUnderstood) {
 // misread field of a packet with an effect, and malformed input that goes unnoticed or is run.
 TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
     const std::tuple<Mode, std::vector<Step>, Look, Values> rows[] = {
-        {I7,
-         {frame({kJump7, kCount7})},
-         motion + reply(kStatus7, 12, 4),
-         {kC, kC, 0, 0, 0, 0, 0, 0, 0xFF}},  // 256 KiB - 22
-        {I7, {frame({kJump7, kCount7}), ask(kRun7)}, motion + reply(kStatus7, 28, 2), {1000, 2000, 10, 1, 0, 0, 1}},
-        {R7, {ask(kPause7), kJump7}, motion + reply(kStatus7, 4, 9), {kC, kC, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {R7, {ask(kPause7), kJump7, ask(pkt(op7::kPauseResume))}, motion, {1000, 2000, 10, 1, 0}},
-        {R7,
-         {ask(kPause7), kJump7, ask(kReset7), ask(kRun7)},
-         motion + reply(kStatus7, 12, 4),
-         {kC, kC, 0, 0, 0, 1, 0, 1, 0}},
+        // Waiting, 256 KiB less 22 bytes free.
+        {I7, {frame({kJump7, kCount7})}, motion + reply(kStatus7, 12, 4), {kC, kC, 0, 0, 0, 0, 0, 0, 0xFF}},
+        {I7, {frame({kJump7, kCount7}), kRun7}, motion + reply(kStatus7, 28, 2), {1000, 2000, 10, 1, 0, 0, 1}},
+        {R7, {kPause7, kJump7}, motion + reply(kStatus7, 4, 9), {kC, kC, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {R7, {kPause7, kJump7, kResume7}, motion, {1000, 2000, 10, 1, 0}},
+        {R7, {kPause7, kJump7, kReset7, kRun7}, motion + reply(kStatus7, 12, 4), {kC, kC, 0, 0, 0, 1, 0, 1, 0}},
         {R7, {kCount7, ask(pkt(op7::kResetCount))}, reply(kStatus7, 28, 2), {0, 0}},
         {R7, {vec7(op7::kMoveToAbs, 100, 200, 7, 3)}, motion, {100, 200, 10, 1, 0}},
         {R7, {vec7(op7::kLineToRel, -16, 16)}, motion, {kC - 16, kC + 16, 10, 0, 1}},
         {R7, {vec7(op7::kLineToAbs, -1, 0)}, motion, {-1, 0, 10, 0, 1}},
         {R7, {p7(op7::kDelayTime, {{4, {0, 0, 0, 6}}})}, motion, {kC, kC, 3, 0, 0}},
-        {R7,
-         {p7(op7::kDelayTimeWait, {{4, {0, 0, 0x13, 0x88}}})},
-         motion,
-         {kC, kC, 500, 0, 0}},  // 5000 us, 10 us a tick
+        // 5000 us at 10 us a tick.
+        {R7, {p7(op7::kDelayTimeWait, {{4, {0, 0, 0x13, 0x88}}})}, motion, {kC, kC, 500, 0, 0}},
         // The second laser selection lacks its A5 01 prefix.
         {R7,
          {frame({p7(op7::kPWMSignal, {{4, {1}}, {6, {0, 0, 0x09, 0x60}}, {14, {0, 0, 1, 0xE0}}}),
@@ -223,25 +218,19 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
         {R7, {p7(op7::kLenPara, {{4, {0x80, 0, 0, 0}}, {10, {1, 1}}})}, lens, {98304, 65536, 0}},  // 10, 11: bits 16-23
         {R7, {kAxis7}, motion + reply(kExt7, 12, 4), {kC, kC, 10000, 0, 0, 0x3F, 0xFF, 0xFC, 0x18}},
         {R7, {kAxis7}, reply(kAxes7, 4, 5), {0, 0x3F, 0xFF, 0xFC, 0x18}},
-        {R7, {ask(kPause7), kHome7}, reply(kExt7, 40, 2) + reply(kAxes7, 4, 6), {1, 0, 1, 0x40, 0, 0, 0, 0}},
+        {R7, {kPause7, kHome7}, reply(kExt7, 40, 2) + reply(kAxes7, 4, 6), {1, 0, 1, 0x40, 0, 0, 0, 0}},
         {R7, {p7(op7::kStartFlyMark, {{4, {1}}})}, events(TraceEvent::kOther), {op7::kStartFlyMark.opcode, 0, 0}},
         // Unknown, two wrong lengths, and one that says 18 bytes when 12 arrive: one frame each.
-        {R7,
-         {p7({0x0299, 8}), withLength(kJump7, 17), withLength(kCount7, 3), slice(kJump7, 0, 12)},
-         errors,
-         {1, 1, 2, 0, 0}},
+        {R7, {p7({0x0299, 8}), says(kJump7, 17), says(kCount7, 3), slice(kJump7, 0, 12)}, errors, {1, 1, 2, 0, 0}},
         // An unknown request, and one cut to 12 of its 40 bytes.
         {I7, {}, reply(pkt(0xAA99), 2, 1) + reply(pkt(op7::kEepromWrite), 2, 1) + errors, {0xFF, 0xFF, 1, 1, 0, 0, 0}},
 
         {I5, {kJump5}, motion, {kC, kC, 0, 0, 0}},
-        {I5, {kJump5, ask(kRun5)}, motion, {100, 100, 1, 1, 0}},
-        {R5, {ask(kPause5), kJump5}, motion, {kC, kC, 0, 0, 0}},
-        {R5, {ask(kPause5), kJump5, ask(pkt(op5::kPauseResume))}, motion, {100, 100, 1, 1, 0}},
+        {I5, {kJump5, kRun5}, motion, {100, 100, 1, 1, 0}},
+        {R5, {kPause5, kJump5}, motion, {kC, kC, 0, 0, 0}},
+        {R5, {kPause5, kJump5, kResume5}, motion, {100, 100, 1, 1, 0}},
         // The reset drops the queued jump.
-        {I5,
-         {ask(pkt(op5::kReady)), kJump5, ask(pkt(op5::kReset)), ask(kRun5)},
-         reply(kStatus5, 2, 1) + motion,
-         {0x20, kC, kC, 0, 0, 0}},
+        {I5, {kReady5, kJump5, kReset5, kRun5}, reply(kStatus5, 2, 1) + motion, {0x20, kC, kC, 0, 0, 0}},
         {R5, {kCount5, kCount5, kCount5, kCount5, kCount5, kCount5}, reply(kStatus5, 9, 2), {0, 2}},  // 65538
         {R5, {pkt(op5::kCountOnce), ask(pkt(op5::kResetCount))}, reply(kStatus5, 9, 2), {0, 0}},
         // What does not fit the command memory is refused and counted, never queued.
@@ -264,10 +253,8 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
         {R5, {pkt(op5::kLenRange, {0, 0, 0, 0, 0x80, 0, 0x40, 0})}, lens, {0x8000, 0x4000, 0}},
         {R5, {kAxes5, kPair5}, moves, {0, 1000, 100000, 1, -500, 100000, 3, 10, 1, 0, 1000, 100000, 1, -500, 100000}},
         // Positions 0x40000000 - 2000, + 1000 and - 10.
-        {R5,
-         {kAxes5, kPair5},
-         reply(pkt(op5::kAxisStatesA), 4, 8) + reply(pkt(op5::kAxisStatesB), 8, 4),
-         {0x3F, 0xFF, 0xF8, 0x30, 0x40, 0, 3, 0xE8, 0x3F, 0xFF, 0xFF, 0xF6}},
+        {R5, {kAxes5, kPair5}, reply(pkt(op5::kAxisStatesA), 4, 8), {0x3F, 0xFF, 0xF8, 0x30, 0x40, 0, 3, 0xE8}},
+        {R5, {kAxes5, kPair5}, reply(pkt(op5::kAxisStatesB), 8, 4), {0x3F, 0xFF, 0xFF, 0xF6}},
         // Homing runs to the home switch at position 0.
         {R5,
          {kAxes5, frame({pkt(op5::kAxisCounts, {0, 0, 0, 50, 0, 0, 0, 0, 0, 1}), pkt(op5::kAxisStart)})},

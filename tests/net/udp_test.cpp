@@ -57,12 +57,9 @@ struct RawSocket {
         port = ntohs(peer.sin_port);
     }
     ~RawSocket() { close(fd); }
-    void sendTo(uint16_t to, const Bytes& bytes) {
-        peer.sin_port = htons(to);
-        reply(bytes);
-    }
-    // To whoever sent the last datagram received.
-    void reply(const Bytes& bytes) {
+    // To that port, or to whoever sent the last datagram received.
+    void send(const Bytes& bytes, uint16_t to = 0) {
+        peer.sin_port = to != 0 ? htons(to) : peer.sin_port;
         sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer));
     }
     // The next datagram; empty if none came within timeoutMs.
@@ -106,8 +103,8 @@ TEST(UdpBoardServer, AnswersEachRequestOnceAndIgnoresTheRest) {
          {request(7), request(7), request(8), request(7), frame, frame, badMagic, datagram(0x33, 21, kProbe),
           datagram(dg::kRequest | dg::kAnswered, 22, kProbe), Bytes{'E', 'X', 1},
           datagram(dg::kFrame, 23, Bytes(dg::kMaxPayload + 1, 0)), badVersion, request(10)})
-        host.sendTo(server.port(), d);
-    other.sendTo(server.port(), request(7));
+        host.send(d, server.port());
+    other.send(request(7), server.port());
     for (const Bytes& r : {answer(7), answer(7), answer(8), ack, ack, answer(10)}) EXPECT_EQ(head(host.receive()), r);
     EXPECT_EQ(head(other.receive()), answer(7));
     net::ServerStats s = server.stats();
@@ -118,7 +115,7 @@ TEST(UdpBoardServer, AnswersEachRequestOnceAndIgnoresTheRest) {
     board.faults().failExchange = 6;
     ASSERT_TRUE(server.start());
     for (int i = 0; i < 2; ++i) {
-        host.sendTo(server.port(), request(11));
+        host.send(request(11), server.port());
         EXPECT_EQ(host.receive(), (Bytes{'E', 'X', 1, dg::kRequest | dg::kRefused, 0, 0, 0, 11}));
     }
     EXPECT_EQ(board.exchanges(), 6);
@@ -173,7 +170,7 @@ TEST(UdpTransfer, SkipsStaleAndForeignRepliesAndRefusesWhatUdpCannotCarry) {
         foreign[0] = 'Q';
         for (const Bytes& d : {answer(seq - 1), foreign, datagram(dg::kFrame | dg::kAnswered, seq, {0xBB}),
                                datagram(dg::kRequest | dg::kAnswered, seq, {0xAA, 1, 2, 3, 4, 5})})
-            board.reply(d);
+            board.send(d);
     });
     uint8_t reply[4] = {};
     uint32_t replyLen = sizeof(reply);

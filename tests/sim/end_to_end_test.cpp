@@ -80,7 +80,7 @@ std::string protocolName(const ::testing::TestParamInfo<BOARD_PROTOCOL>& info) {
 
 class EndToEnd : public ::testing::TestWithParam<BOARD_PROTOCOL> {};
 
-TEST_P(EndToEnd, SquareIsMarkedWhereTheMillimetresSayOnEveryLinkAndOffline) {
+TEST_P(EndToEnd, SquareIsMarkedWhereTheMillimetresSayOnEveryLinkAndOfflineUserPortLoopsBack) {
     Rig rig(GetParam()), net(GetParam(), true), offline(GetParam());
     ASSERT_TRUE(rig.initialised && rig.square() && net.initialised && net.square() && offline.initialised);
     EXPECT_TRUE(rig.executor->unInit() && net.executor->isBindByMe());
@@ -107,17 +107,16 @@ TEST_P(EndToEnd, SquareIsMarkedWhereTheMillimetresSayOnEveryLinkAndOffline) {
     EXPECT_EQ(countOf(offline.sleeps.pauses, kRoomPollMs), 2u * 4);  // one sector erase, one page write
     ASSERT_TRUE(offline.board.runOfflineProgram());
     EXPECT_EQ(geometry(offline.board.trace()), shape);
-}
 
-TEST_P(EndToEnd, UserPortLoopsBackWhatWasWritten) {
-    sim_job::SimRig rig(GetParam());
+    // The user port loops back what was written, once open.
+    sim_job::SimRig port(GetParam());
     const uint8_t out[3] = {1, 2, 3};
     uint8_t in[8] = {};
     int32_t length = 0;
-    EXPECT_FALSE(rig.link.writeData(out, 3, 0));  // not open yet
-    ASSERT_TRUE(rig.link.openDev() && rig.link.writeData(out, 3, 0));
-    ASSERT_TRUE(rig.link.readData(0, in, 2, &length, nullptr, nullptr, false));
-    ASSERT_TRUE(rig.link.readData(0, in + 2, 6, &length, nullptr, nullptr, false));
+    EXPECT_FALSE(port.link.writeData(out, 3, 0));
+    ASSERT_TRUE(port.link.openDev() && port.link.writeData(out, 3, 0));
+    ASSERT_TRUE(port.link.readData(0, in, 2, &length, nullptr, nullptr, false));
+    ASSERT_TRUE(port.link.readData(0, in + 2, 6, &length, nullptr, nullptr, false));
     EXPECT_EQ(length, 1);
     EXPECT_EQ(Bytes(in, in + 4), (Bytes{1, 2, 3, 0}));
 }

@@ -89,10 +89,11 @@ Look events(TraceEvent::Kind kind) {
     };
 }
 const Look lens = events(TraceEvent::kLens), moves = events(TraceEvent::kAxisMove);
-Look reply(Bytes request, size_t at, size_t length) {
+// The reply's bytes from at on, so many or all.
+Look reply(Bytes request, size_t at, size_t length = 1464) {
     return [=](Board& b) {
         const Bytes r = b.ask(request);
-        return Values(r.begin() + at, r.begin() + at + length);
+        return Values(r.begin() + at, r.begin() + at + std::min(length, r.size() - at));
     };
 }
 
@@ -195,8 +196,10 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
         {R7, {vec7(op7::kLineToRel, -16, 16)}, motion, {kC - 16, kC + 16, 10, 0, 1}},
         {R7, {vec7(op7::kLineToAbs, -1, 0)}, motion, {-1, 0, 10, 0, 1}},
         {R7, {p7(op7::kDelayTime, {{4, {0, 0, 0, 6}}})}, motion, {kC, kC, 3, 0, 0}},
-        // 5000 us at 10 us a tick.
+        // 5000 us at 10 us a tick; none takes no time.
         {R7, {p7(op7::kDelayTimeWait, {{4, {0, 0, 0x13, 0x88}}})}, motion, {kC, kC, 500, 0, 0}},
+        {R7, {p7(op7::kDelayTimeWait)}, motion, {kC, kC, 0, 0, 0}},
+        {I7, {}, reply(pkt(op7::kDataTransmit, {8, 0, 0xAB, 0xCD, 1, 2}, 8), 4), {0xAB, 0xCD, 1, 2}},  // echoed
         // The second laser selection lacks its A5 01 prefix.
         {R7,
          {frame({p7(op7::kPWMSignal, {{4, {1}}, {6, {0, 0, 0x09, 0x60}}, {14, {0, 0, 1, 0xE0}}}),
@@ -228,7 +231,11 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
         {R5, {pkt(op5::kCountOnce), ask(pkt(op5::kResetCount))}, reply(kStatus5, 9, 2), {0, 0}},
         // What does not fit the command memory is refused and counted, never queued.
         {I5, {Bytes(256 * 1024 + 1, 0)}, errors, {0, 0, 0, 1, 0}},
-        {I5, {ask(pkt(op5::kOutPortStateNow, {3, 0, 0, 1}))}, reply(pkt(op5::kOutPortRead), 2, 2), {0, 8}},
+        // Port 3 high; there is no port 32.
+        {I5,
+         {ask(pkt(op5::kOutPortStateNow, {3, 0, 0, 1})), ask(pkt(op5::kOutPortStateNow, {32, 0, 0, 1}))},
+         reply(pkt(op5::kOutPortRead), 2, 2),
+         {0, 8}},
         // Padding ends a frame; binding takes 18 bytes here.
         {R5,
          {ask(pkt(0x0199)), ask(pkt(0xF0FA, {1}, 14)), frame({pkt(0x0299), kStatus5, Bytes(12, 0), pkt(0x0298)}),

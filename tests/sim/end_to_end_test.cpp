@@ -119,6 +119,8 @@ TEST_P(EndToEnd, SquareIsMarkedWhereTheMillimetresSayOnEveryLinkAndOfflineUserPo
     ASSERT_TRUE(port.link.readData(0, in + 2, 6, &length, nullptr, nullptr, false));
     EXPECT_EQ(length, 1);
     EXPECT_EQ(Bytes(in, in + 4), (Bytes{1, 2, 3, 0}));
+    uint32_t ackLength = sizeof(in);  // a frame is acknowledged with four bytes, as over UDP
+    EXPECT_TRUE(port.link.ReadAndWriteData(Bytes(12, 0).data(), 12, in, &ackLength, false) && ackLength == 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, EndToEnd, ::testing::Values(BOARD_PROTOCOL_7, BOARD_PROTOCOL_5), protocolName);

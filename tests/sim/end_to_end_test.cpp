@@ -101,8 +101,7 @@ TEST_P(EndToEnd, SquareIsMarkedWhereTheMillimetresSayOnEveryLinkAndOfflineUserPo
     sim_job::markSquare(*offline.executor);
     offline.sleeps.pauses.clear();
     SdkError err = SDK_OK;
-    ASSERT_TRUE(offline.executor->OfflineDownload(err));
-    EXPECT_EQ(err, SDK_OK);
+    ASSERT_TRUE(offline.executor->OfflineDownload(err) && err == SDK_OK);
     EXPECT_EQ(offline.board.trace().marks(), 0u);                    // nothing ran while downloading
     EXPECT_EQ(countOf(offline.sleeps.pauses, kRoomPollMs), 2u * 4);  // one sector erase, one page write
     ASSERT_TRUE(offline.board.runOfflineProgram());

@@ -94,6 +94,10 @@ struct SimRig {
           executor(Executor::create(BOARD_TYPE_PROTOCOL7, protocol)) {
         executor->setTransfer(&link);
     }
+    static sim::SimConfig withProtocol(sim::SimConfig c, BOARD_PROTOCOL p) {
+        c.protocol = p;
+        return c;
+    }
     SdkError init() { return executor->init(par, false, false); }
 
     LogRecorder log;

@@ -37,7 +37,8 @@ Step ask(Bytes request) { return Step({std::move(request)}, false); }
 Step frame(std::vector<Bytes> packets) { return Step(std::move(packets), true); }
 
 struct Board {
-    Board(BOARD_PROTOCOL protocol, bool running) : board(sim_job::SimRig::withProtocol({}, protocol)) {
+    Board(BOARD_PROTOCOL protocol, bool running, sim::SimConfig config = {})
+        : board(sim_job::SimRig::withProtocol(config, protocol)) {
         if (running) ask(protocol == P7 ? pkt(op7::kRunState, {0, 3}) : pkt(op5::kRun));
     }
     Bytes ask(const Bytes& request) {
@@ -268,4 +269,18 @@ TEST(SimCatalogue, StepsLeaveTheBoardInItsState) {
         for (const Step& step : steps) b.run(step);
         EXPECT_EQ(look(b), expected);
     }
+}
+
+TEST(SimCatalogue, TraceKeepsItsLimitAndCountsTheRest) {
+    sim::SimConfig config;
+    config.traceLimit = 2;
+    Board b(P5, true, config);
+    for (int i = 0; i < 4; ++i) b.run(pkt(op5::kMoveToRel, {0, 1, 0, 0, 0, 0, 0, 0, 0xFF, 0xFE}));
+    const sim::Trace trace = b.board.trace();
+    EXPECT_EQ(trace.events.size(), 2u);  // of four delays
+    EXPECT_EQ(trace.dropped, 2u);
+    EXPECT_NE(trace.toJson().find("{\"kind\":\"dropped\",\"count\":2}"), std::string::npos);
+    EXPECT_NE(trace.toSvg().find("2 later events not kept"), std::string::npos);
+    b.board.clearTrace();
+    EXPECT_EQ(b.board.trace().events.size() + b.board.trace().dropped, 0u);
 }

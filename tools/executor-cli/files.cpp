@@ -2,11 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "cli_error.h"
 #include "common/output_file.h"
@@ -29,14 +28,17 @@ void requireInputFile(const std::string& path) {
     if (!S_ISREG(info.st_mode)) throw CliError(kExitBadInput, about(path, "not a regular file"));
 }
 
-std::string readInputFile(const std::string& path) {
+std::string readInputFile(const std::string& path, std::size_t limit) {
     requireInputFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CliError(kExitBadInput, about(path, std::string("cannot open: ") + std::strerror(errno)));
-    std::ostringstream content;
-    content << in.rdbuf();
+    std::string content;
+    char buffer[65536];
+    while (content.size() < limit &&
+           in.read(buffer, static_cast<std::streamsize>(std::min(sizeof buffer, limit - content.size()))).gcount() > 0)
+        content.append(buffer, static_cast<std::size_t>(in.gcount()));
     if (in.bad()) throw CliError(kExitBadInput, about(path, "cannot read"));
-    return content.str();
+    return content;
 }
 
 }  // namespace cli

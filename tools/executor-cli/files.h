@@ -1,6 +1,7 @@
 #pragma once
 // The user's files: inputs read whole, outputs written whole.
 
+#include <cstdint>
 #include <string>
 
 namespace cli {
@@ -15,7 +16,8 @@ void requireOutputFile(const std::string& path);
 // Throws CliError(kExitBadInput) naming the path unless it is an existing regular file.
 void requireInputFile(const std::string& path);
 
-// Reads a whole input file. Throws CliError(kExitBadInput) naming the path when it cannot.
-std::string readInputFile(const std::string& path);
+// Reads an input file whole, or its first limit bytes. Throws CliError(kExitBadInput) naming the
+// path when it cannot.
+std::string readInputFile(const std::string& path, std::size_t limit = SIZE_MAX);
 
 }  // namespace cli

@@ -29,11 +29,12 @@ bool endsWith(std::string text, const std::string& suffix) {
 }
 
 enum class FileKind { Svg, Json };
+constexpr std::size_t kSniffBytes = 4096;  // enough to see past a byte-order mark and leading blanks
 
 FileKind kindOf(const std::string& file) {
     if (endsWith(file, ".svg")) return FileKind::Svg;
     if (endsWith(file, ".json")) return FileKind::Json;
-    const std::string content = readInputFile(file);
+    const std::string content = readInputFile(file, kSniffBytes);  // never the whole of a huge file
     const size_t first = content.find_first_not_of(" \t\r\n");
     // A byte-order mark or an XML declaration both start like markup.
     if (first != std::string::npos && content[first] == '{') return FileKind::Json;

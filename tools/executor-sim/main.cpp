@@ -6,7 +6,6 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <string>
 
